@@ -12,6 +12,7 @@ enum class FailureReason {
     TemporaryNameTaken,  // a file already bears the temporary name
     ReadOnly,            // the file has no write permission for its owner
     NotRegularFile,      // a folder, device, pipe, socket or symbolic link
+    HardLinked,          // encrypting would leave the plain content under the file's other names
     FileChanged,         // another program changed the file while it was converted
     CipherUnavailable,   // the key store cannot be opened, or the cipher failed
 };

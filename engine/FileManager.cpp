@@ -1,1 +1,250 @@
-// placeholder until written
+#include "engine/FileManager.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "engine/Cryptography.h"
+
+namespace {
+
+// The unit of the format: every block is enciphered on its own.
+constexpr std::size_t BlockSize = 1024;
+// The unit of I/O: whole blocks, large enough that system calls cost little.
+constexpr std::size_t ChunkSize = 1024 * BlockSize;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd(fd) {}
+    ~FileDescriptor() {
+        if (fd >= 0) close(fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return fd; }
+    bool IsOpen() const { return fd >= 0; }
+    // Closes now and tells whether the close succeeded: on some file
+    // systems a failed write is reported only here.
+    bool Close() {
+        int closing = fd;
+        fd = -1;
+        return close(closing) == 0;
+    }
+
+private:
+    int fd;
+};
+
+// Reads until `length` bytes are in or the data ends; -1 on a read error.
+ssize_t ReadUpTo(int fd, unsigned char* buffer, std::size_t length) {
+    std::size_t total = 0;
+    while (total < length) {
+        ssize_t got = read(fd, buffer + total, length - total);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(total);
+}
+
+bool WriteAll(int fd, const unsigned char* buffer, std::size_t length) {
+    while (length > 0) {
+        ssize_t put = write(fd, buffer, length);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        buffer += put;
+        length -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Makes the rename that put the new file in place survive a power loss.
+void FlushFolder(const std::string& folder) {
+    FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.IsOpen()) fsync(dir.Get());
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool SameContentStamp(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// The converted file takes the file's owner and permissions. Where the group
+// cannot be kept, the group's rights are dropped rather than granted to
+// another group: a decrypted file must never be more readable than its source.
+bool CopyOwnerAndMode(int fd, const struct stat& source) {
+    if (fchown(fd, source.st_uid, source.st_gid) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), source.st_gid) != 0) {
+        // Not the owner's group either: handled below.
+    }
+    struct stat now;
+    if (fstat(fd, &now) != 0) return false;
+    mode_t mode = source.st_mode & 07777;
+    if (now.st_gid != source.st_gid) mode &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
+    return fchmod(fd, mode) == 0;
+}
+
+// Plain content and key-dependent bytes must not outlive the conversion in
+// freed memory.
+class WipedBuffer {
+public:
+    explicit WipedBuffer(std::size_t length) : bytes(new unsigned char[length]), length(length) {}
+    ~WipedBuffer() {
+        volatile unsigned char* wipe = bytes.get();
+        for (std::size_t n = 0; n < length; ++n) wipe[n] = 0;
+    }
+    WipedBuffer(const WipedBuffer&) = delete;
+    WipedBuffer& operator=(const WipedBuffer&) = delete;
+
+    unsigned char* Get() { return bytes.get(); }
+
+private:
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t length;
+};
+
+}  // namespace
+
+FileManager::FileManager(const char* phrase) : phrase(new char[std::strlen(phrase) + 1]) {
+    std::strcpy(this->phrase, phrase);
+}
+
+FileManager::~FileManager() {
+    delete[] phrase;
+}
+
+bool FileManager::EncryptInPlace(const char* path, const char* password) {
+    return Convert(path, password, true);
+}
+
+bool FileManager::DecryptInPlace(const char* path, const char* password) {
+    return Convert(path, password, false);
+}
+
+bool FileManager::Convert(const char* path, const char* password, bool encrypt) {
+    lastFailure = {};
+    auto fail = [this](FailureReason reason, int systemError = 0) {
+        lastFailure = {reason, systemError};
+        return false;
+    };
+
+    Cryptography cryptography;
+
+    // Only a regular file is converted. A symbolic link would be replaced by
+    // an encrypted copy while its target stayed plain; a device or pipe has
+    // no content that could be put back.
+    struct stat found;
+    if (lstat(path, &found) != 0) return fail(FailureReason::CannotRead, errno);
+    if (!S_ISREG(found.st_mode)) return fail(FailureReason::NotRegularFile);
+    FileDescriptor file(open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return fail(errno == ELOOP ? FailureReason::NotRegularFile : FailureReason::CannotRead, errno);
+    struct stat original;
+    if (fstat(file.Get(), &original) != 0) return fail(FailureReason::CannotRead, errno);
+    if (!S_ISREG(original.st_mode) || !SameFile(original, found))
+        return fail(FailureReason::FileChanged);
+    posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    const std::size_t phraseLength = std::strlen(phrase);
+    WipedBuffer headBuffer(BlockSize);
+    unsigned char* head = headBuffer.Get();
+    if (encrypt) {
+        std::memcpy(head, phrase, phraseLength);
+        if (!cryptography.Encrypt(static_cast<int>(phraseLength), head, password))
+            return fail(FailureReason::CipherUnavailable);
+    } else {
+        // A file shorter than the head reads as if padded with 0xFF bytes,
+        // so a 32-byte file equal to a head's first 32 bytes still passes.
+        ssize_t got = ReadUpTo(file.Get(), head, phraseLength);
+        if (got < 0) return fail(FailureReason::CannotRead, errno);
+        std::memset(head + got, 0xFF, phraseLength - static_cast<std::size_t>(got));
+        if (!cryptography.Decrypt(static_cast<int>(phraseLength), head, password))
+            return fail(FailureReason::CipherUnavailable);
+        // The last byte of the head takes no part in the test.
+        if (std::memcmp(head, phrase, phraseLength - 1) != 0)
+            return fail(FailureReason::WrongPassword);
+    }
+
+    if ((original.st_mode & S_IWUSR) == 0) return fail(FailureReason::ReadOnly);
+    if (encrypt && original.st_nlink > 1) return fail(FailureReason::HardLinked);
+
+    // The temporary name must be free: it may hold a file of the user's, or
+    // the only copy left by an earlier conversion that was interrupted.
+    const std::string temporaryPath = std::string(path) + ".tmp";
+    FileDescriptor temporary(
+        open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!temporary.IsOpen())
+        return fail(errno == EEXIST ? FailureReason::TemporaryNameTaken : FailureReason::CannotWrite,
+                    errno);
+    auto failAndDiscard = [&](FailureReason reason, int systemError = 0) {
+        if (temporary.IsOpen()) temporary.Close();
+        unlink(temporaryPath.c_str());
+        return fail(reason, systemError);
+    };
+
+    if (encrypt && !WriteAll(temporary.Get(), head, phraseLength))
+        return failAndDiscard(FailureReason::CannotWrite, errno);
+
+    const std::uint64_t total = static_cast<std::uint64_t>(original.st_size);
+    std::uint64_t done = encrypt ? 0 : std::min<std::uint64_t>(phraseLength, total);
+    WipedBuffer chunk(ChunkSize);
+    for (;;) {
+        ssize_t got = ReadUpTo(file.Get(), chunk.Get(), ChunkSize);
+        if (got < 0) return failAndDiscard(FailureReason::CannotRead, errno);
+        if (got == 0) break;
+        const std::size_t length = static_cast<std::size_t>(got);
+        for (std::size_t offset = 0; offset < length; offset += BlockSize) {
+            int block = static_cast<int>(std::min(BlockSize, length - offset));
+            bool converted = encrypt ? cryptography.Encrypt(block, chunk.Get() + offset, password)
+                                     : cryptography.Decrypt(block, chunk.Get() + offset, password);
+            if (!converted) return failAndDiscard(FailureReason::CipherUnavailable);
+        }
+        if (!WriteAll(temporary.Get(), chunk.Get(), length))
+            return failAndDiscard(FailureReason::CannotWrite, errno);
+        done += length;
+        if (progress) progress(done, total);
+    }
+    // Whatever another program wrote to the file meanwhile would be lost
+    // with the old file, so such a conversion is given up.
+    struct stat afterwards;
+    if (fstat(file.Get(), &afterwards) != 0) return failAndDiscard(FailureReason::CannotRead, errno);
+    if (!SameContentStamp(original, afterwards)) return failAndDiscard(FailureReason::FileChanged);
+
+    if (!CopyOwnerAndMode(temporary.Get(), original))
+        return failAndDiscard(FailureReason::CannotWrite, errno);
+    if (fsync(temporary.Get()) != 0) return failAndDiscard(FailureReason::CannotWrite, errno);
+    if (!temporary.Close()) return failAndDiscard(FailureReason::CannotWrite, errno);
+
+    // The name must still lead to the file that was read.
+    struct stat current;
+    if (lstat(path, &current) != 0 || !SameFile(current, original))
+        return failAndDiscard(FailureReason::FileChanged);
+
+    // One atomic step: at every moment the name holds either the old file
+    // or the complete new one.
+    if (rename(temporaryPath.c_str(), path) != 0) return failAndDiscard(FailureReason::CannotWrite, errno);
+    FlushFolder(FolderOf(path));
+    return true;
+}

@@ -1,1 +1,86 @@
-// placeholder until written
+#include "engine/WindowsPassword.h"
+
+#include <cstdint>
+
+#include "engine/FileManager.h"
+
+namespace {
+
+// The characters Windows-1252 puts at 0x80..0x9F; 0 marks its five unused
+// positions. Everything else outside ASCII maps to itself (U+00A0..U+00FF).
+constexpr char16_t HighControlRange[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+std::optional<unsigned char> Windows1252Byte(char32_t character) {
+    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
+        return static_cast<unsigned char>(character);
+    for (int n = 0; n < 32; ++n)
+        if (HighControlRange[n] != 0 && HighControlRange[n] == character)
+            return static_cast<unsigned char>(0x80 + n);
+    return std::nullopt;
+}
+
+// Decodes one UTF-8 sequence at `at`, refusing overlong forms, surrogates
+// and code points beyond U+10FFFF.
+std::optional<char32_t> NextCharacter(std::string_view text, std::size_t& at) {
+    unsigned char lead = static_cast<unsigned char>(text[at]);
+    int extra;
+    char32_t character;
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        character = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        character = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        character = lead & 0x07;
+    } else {
+        return std::nullopt;
+    }
+    if (text.size() - at <= static_cast<std::size_t>(extra)) return std::nullopt;
+    for (int n = 1; n <= extra; ++n) {
+        unsigned char next = static_cast<unsigned char>(text[at + n]);
+        if ((next & 0xC0) != 0x80) return std::nullopt;
+        character = (character << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (character < smallest[extra] || character > 0x10FFFF ||
+        (character >= 0xD800 && character <= 0xDFFF))
+        return std::nullopt;
+    at += extra + 1;
+    return character;
+}
+
+}  // namespace
+
+std::optional<std::string> Windows1252Password(std::string_view utf8) {
+    std::string bytes;
+    bool beyondAscii = false;
+    for (std::size_t at = 0; at < utf8.size();) {
+        std::optional<char32_t> character = NextCharacter(utf8, at);
+        if (!character) return std::nullopt;
+        std::optional<unsigned char> byte = Windows1252Byte(*character);
+        if (!byte) return std::nullopt;
+        beyondAscii = beyondAscii || *character >= 0x80;
+        bytes += static_cast<char>(*byte);
+    }
+    if (!beyondAscii) return std::nullopt;
+    return bytes;
+}
+
+bool DecryptAcceptingWindowsPassword(FileManager& fileManager, const char* path,
+                                     const char* password) {
+    if (fileManager.DecryptInPlace(path, password)) return true;
+    if (fileManager.LastFailure().reason != FailureReason::WrongPassword) return false;
+    std::optional<std::string> windowsPassword = Windows1252Password(password);
+    if (!windowsPassword) return false;
+    return fileManager.DecryptInPlace(path, windowsPassword->c_str());
+}
