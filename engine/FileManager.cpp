@@ -125,6 +125,30 @@ private:
     std::size_t length;
 };
 
+// Starts writing each chunk to disk as soon as it is in the page cache and
+// waits for chunks a few megabytes behind. The disk then works while the
+// next chunks are read and converted, the final fsync finds little left to
+// do, and dirty pages stay bounded whatever the file's size.
+class WriteBehind {
+public:
+    explicit WriteBehind(int fd) : fd(fd) {}
+
+    void Written(std::uint64_t offset, std::size_t length) {
+        sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                        SYNC_FILE_RANGE_WRITE);
+        if (offset >= Distance) {
+            // Errors surface again at fsync, which is checked.
+            sync_file_range(fd, static_cast<off64_t>(offset - Distance), static_cast<off64_t>(length),
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                SYNC_FILE_RANGE_WAIT_AFTER);
+        }
+    }
+
+private:
+    static constexpr std::uint64_t Distance = 8 * ChunkSize;
+    int fd;
+};
+
 }  // namespace
 
 FileManager::FileManager(const char* phrase) : phrase(new char[std::strlen(phrase) + 1]) {
@@ -204,28 +228,46 @@ bool FileManager::Convert(const char* path, const char* password, bool encrypt) 
         return fail(reason, systemError);
     };
 
-    if (encrypt && !WriteAll(temporary.Get(), head, phraseLength))
-        return failAndDiscard(FailureReason::CannotWrite, errno);
-
+    // Output is written in whole chunks at chunk-aligned offsets, so no page
+    // is written twice while the disk is already busy with it. The encrypted
+    // head shifts the content by its length; those bytes are carried over
+    // from one chunk to the next.
+    WipedBuffer buffer(ChunkSize + BlockSize);
+    std::size_t carried = 0;
+    if (encrypt) {
+        std::memcpy(buffer.Get(), head, phraseLength);
+        carried = phraseLength;
+    }
     const std::uint64_t total = static_cast<std::uint64_t>(original.st_size);
     std::uint64_t done = encrypt ? 0 : std::min<std::uint64_t>(phraseLength, total);
-    WipedBuffer chunk(ChunkSize);
+    std::uint64_t written = 0;
+    WriteBehind writeBehind(temporary.Get());
     for (;;) {
-        ssize_t got = ReadUpTo(file.Get(), chunk.Get(), ChunkSize);
+        unsigned char* content = buffer.Get() + carried;
+        ssize_t got = ReadUpTo(file.Get(), content, ChunkSize);
         if (got < 0) return failAndDiscard(FailureReason::CannotRead, errno);
-        if (got == 0) break;
         const std::size_t length = static_cast<std::size_t>(got);
         for (std::size_t offset = 0; offset < length; offset += BlockSize) {
             int block = static_cast<int>(std::min(BlockSize, length - offset));
-            bool converted = encrypt ? cryptography.Encrypt(block, chunk.Get() + offset, password)
-                                     : cryptography.Decrypt(block, chunk.Get() + offset, password);
+            bool converted = encrypt ? cryptography.Encrypt(block, content + offset, password)
+                                     : cryptography.Decrypt(block, content + offset, password);
             if (!converted) return failAndDiscard(FailureReason::CipherUnavailable);
         }
-        if (!WriteAll(temporary.Get(), chunk.Get(), length))
-            return failAndDiscard(FailureReason::CannotWrite, errno);
+        const std::size_t ready = carried + length;
+        const std::size_t now = std::min(ready, ChunkSize);
+        if (now > 0) {
+            if (!WriteAll(temporary.Get(), buffer.Get(), now))
+                return failAndDiscard(FailureReason::CannotWrite, errno);
+            writeBehind.Written(written, now);
+            written += now;
+        }
+        carried = ready - now;
+        std::memmove(buffer.Get(), buffer.Get() + now, carried);
         done += length;
-        if (progress) progress(done, total);
+        if (length > 0 && progress) progress(done, total);
+        if (length < ChunkSize && carried == 0) break;
     }
+
     // Whatever another program wrote to the file meanwhile would be lost
     // with the old file, so such a conversion is given up.
     struct stat afterwards;
