@@ -21,6 +21,7 @@ HelpWindow::HelpWindow() {
     browser = new QTextBrowser(this);
     browser->setObjectName(QStringLiteral("HelpBrowser"));
     browser->setOpenExternalLinks(true);  // web and mail links go to the desktop
+    browser->document()->setDocumentMargin(12);
     setCentralWidget(browser);
 
     QToolBar* toolBar = addToolBar(tr("Navigation"));
@@ -36,7 +37,7 @@ HelpWindow::HelpWindow() {
                                        tr("&Forward"), browser, &QTextBrowser::forward);
     forwardAction->setShortcut(QKeySequence::Forward);
     forwardAction->setEnabled(false);
-    contentsAction = toolBar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon),
+    contentsAction = toolBar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                         tr("&Contents"), this, &HelpWindow::ShowContents);
     contentsAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
 
