@@ -1,1 +1,370 @@
-// placeholder until written
+#include "platform/Registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+constexpr char RootName[] = "HKEY_CURRENT_USER";
+constexpr char HiveFolderName[] = "quorvex";
+constexpr char HiveFileName[] = "HKEY_CURRENT_USER.reg";
+constexpr char LockSuffix[] = ".lock";
+// Settings take a few hundred bytes; anything near this size is not a hive
+// of ours, and reading it whole could take all the memory there is.
+constexpr std::size_t MaxHiveSize = 64u << 20;
+
+// A problem with the hive file, worded to follow "Failed to ...: ".
+class HiveFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string ErrorText(int error) { return std::generic_category().message(error); }
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+[[noreturn]] void FailFile(const std::string& path, const std::string& what, int error) {
+    throw HiveFileError("the registry file " + Quoted(path) + " " + what + " (" +
+                        ErrorText(error) + ")");
+}
+
+std::string SetFailed(const std::string& name) { return "Failed to set data for '" + name + "'"; }
+std::string GetFailed(const std::string& name) { return "Failed to get data for '" + name + "'"; }
+std::string InvalidType(const std::string& name) {
+    return "Invalid data type for '" + name + "'";
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    ~FileDescriptor() {
+        if (fd >= 0) close(fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd; }
+    // Closes now and tells whether the close went well: on some file systems
+    // the last write error only shows here.
+    bool Close() {
+        int result = close(fd);
+        fd = -1;
+        return result == 0;
+    }
+
+private:
+    int fd;
+};
+
+// The hive's text; a missing file is an empty hive.
+std::string ReadHiveText(const std::string& path) {
+    // Non-blocking, so a pipe put in the file's place cannot stall the program.
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.Get() < 0) {
+        if (errno == ENOENT) return {};
+        FailFile(path, "cannot be read", errno);
+    }
+    struct stat info;
+    if (fstat(file.Get(), &info) != 0) FailFile(path, "cannot be read", errno);
+    if (!S_ISREG(info.st_mode))
+        FailFile(path, "cannot be read", S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+
+    std::string text;
+    char buffer[65536];
+    while (true) {
+        ssize_t got = read(file.Get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            FailFile(path, "cannot be read", errno);
+        }
+        if (got == 0) return text;
+        if (text.size() + static_cast<std::size_t>(got) > MaxHiveSize)
+            FailFile(path, "is too large to be a registry file", EFBIG);
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+RegistryHive LoadHive(const std::string& path) {
+    std::string text = ReadHiveText(path);
+    try {
+        return RegistryHive::Parse(text);
+    } catch (const RegistryParseError& error) {
+        throw HiveFileError("the registry file " + Quoted(path) + " is damaged at line " +
+                            std::to_string(error.Line()) + " (" + error.Problem() +
+                            "). The file is left as it is; repair or remove it.");
+    }
+}
+
+// Creates the folder and any missing folder above it, private to the user as
+// configuration folders should be.
+void MakeFolders(const std::string& folder) {
+    struct stat info;
+    if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return;
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            throw HiveFileError("the folder " + Quoted(part) + " cannot be created (" +
+                                ErrorText(errno) + ")");
+        if (slash == std::string::npos) break;
+    }
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        throw HiveFileError("the folder " + Quoted(folder) + " cannot be created (" +
+                            ErrorText(ENOTDIR) + ")");
+}
+
+// Holds the exclusive lock that serializes changes between processes: each
+// change reads, changes and writes the hive while it holds the lock, so no
+// process writes over a change it has not seen.
+class HiveLock {
+public:
+    explicit HiveLock(const std::string& path)
+        : file(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (file.Get() < 0)
+            throw HiveFileError("the lock file " + Quoted(path) + " cannot be opened (" +
+                                ErrorText(errno) + ")");
+        while (flock(file.Get(), LOCK_EX) != 0) {
+            if (errno != EINTR)
+                throw HiveFileError("the lock file " + Quoted(path) + " cannot be locked (" +
+                                    ErrorText(errno) + ")");
+        }
+    }
+    // Closing the file releases the lock.
+
+private:
+    FileDescriptor file;
+};
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+// Replaces the hive file in one step: a reader sees the old hive or the new
+// one, and a crash at any point leaves one of the two on disk.
+void SaveHive(const std::string& path, const RegistryHive& hive) {
+    std::string text = hive.Text();
+    if (text.size() > MaxHiveSize) FailFile(path, "cannot be written", EFBIG);
+
+    // A hive linked from elsewhere (a dotfiles folder) stays linked: the new
+    // file replaces the link's target, not the link.
+    std::string target = path;
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    mode_t mode = 0600;
+    if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+
+    std::string temporary = target + ".new-XXXXXX";
+    FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.Get() < 0) FailFile(path, "cannot be written", errno);
+    bool written = WriteAll(file.Get(), text) && (mode == 0600 || fchmod(file.Get(), mode) == 0) &&
+                   fsync(file.Get()) == 0;
+    written = file.Close() && written;
+    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
+        int error = errno;
+        unlink(temporary.c_str());
+        FailFile(path, "cannot be written", error);
+    }
+    // The rename itself lasts only once the folder is on disk.
+    FileDescriptor folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0 || (fsync(folder.Get()) != 0 && errno != EINVAL))
+        FailFile(path, "may not have reached the disk", errno);
+}
+
+// Runs one change under the lock on the hive as it is on disk now; the hive
+// is written only when `change` says it changed something.
+template <typename Change>
+void ChangeHive(Change change) {
+    std::string path = TRegistry::HivePath();
+    MakeFolders(FolderOf(path));
+    HiveLock lock(path + LockSuffix);
+    RegistryHive hive = LoadHive(path);
+    if (change(hive)) SaveHive(path, hive);
+}
+
+}  // namespace
+
+TRegistry::TRegistry() = default;
+
+TRegistry::~TRegistry() { CloseKey(); }
+
+void TRegistry::SetRootKey(HKEY key) {
+    CloseKey();
+    rootKey = key;
+}
+
+std::optional<std::string> TRegistry::Resolve(const std::string& key) const {
+    if (rootKey != HKEY_CURRENT_USER) return std::nullopt;
+    std::string below;
+    if (!key.empty() && key.front() == '\\')
+        below = key.substr(1);
+    else if (hasCurrentKey && !currentPath.empty())
+        below = key.empty() ? currentPath : currentPath + '\\' + key;
+    else
+        below = key;
+    if (!RegistryHive::IsValidKeyPath(HivePathOf(below))) return std::nullopt;
+    return below;
+}
+
+std::string TRegistry::HivePathOf(const std::string& below) {
+    return below.empty() ? std::string(RootName) : RootName + ('\\' + below);
+}
+
+bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
+    std::optional<std::string> below = Resolve(key);
+    if (!below) return false;
+    // The root key always exists; it needs no line in the file.
+    if (!below->empty()) {
+        std::string path = HivePathOf(*below);
+        try {
+            if (canCreate) {
+                ChangeHive([&](RegistryHive& hive) {
+                    if (hive.KeyExists(path)) return false;
+                    return hive.CreateKey(path);
+                });
+            } else if (!LoadHive(HivePath()).KeyExists(path)) {
+                return false;
+            }
+        } catch (const HiveFileError& error) {
+            throw ERegistryException("Failed to open the key '" + key + "': " + error.what());
+        }
+    }
+    CloseKey();
+    currentPath = *below;
+    hasCurrentKey = true;
+    return true;
+}
+
+void TRegistry::CloseKey() {
+    currentPath.clear();
+    hasCurrentKey = false;
+}
+
+bool TRegistry::KeyExists(const std::string& key) {
+    std::optional<std::string> below = Resolve(key);
+    if (!below) return false;
+    if (below->empty()) return true;
+    try {
+        return LoadHive(HivePath()).KeyExists(HivePathOf(*below));
+    } catch (const HiveFileError& error) {
+        throw ERegistryException("Failed to look up the key '" + key + "': " + error.what());
+    }
+}
+
+bool TRegistry::ValueExists(const std::string& name) {
+    if (!hasCurrentKey) return false;
+    try {
+        return LoadHive(HivePath()).FindValue(HivePathOf(currentPath), name) != nullptr;
+    } catch (const HiveFileError& error) {
+        throw ERegistryException("Failed to look up the value '" + name + "': " + error.what());
+    }
+}
+
+void TRegistry::WriteString(const std::string& name, const std::string& text) {
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    WriteRawValue(name, REG_SZ, data);
+}
+
+void TRegistry::WriteExpandString(const std::string& name, const std::string& text) {
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    WriteRawValue(name, REG_EXPAND_SZ, data);
+}
+
+void TRegistry::WriteInteger(const std::string& name, std::uint32_t value) {
+    std::vector<std::uint8_t> data;
+    for (int shift = 0; shift < 32; shift += 8)
+        data.push_back(static_cast<std::uint8_t>(value >> shift));
+    WriteRawValue(name, REG_DWORD, data);
+}
+
+void TRegistry::WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& data) {
+    WriteRawValue(name, REG_BINARY, data);
+}
+
+void TRegistry::WriteRawValue(const std::string& name, std::uint32_t type,
+                              const std::vector<std::uint8_t>& data) {
+    if (!hasCurrentKey || !RegistryHive::IsValidValueName(name))
+        throw ERegistryException(SetFailed(name));
+    std::string path = HivePathOf(currentPath);
+    RegistryValue value{type, data};
+    bool keyGone = false;
+    try {
+        ChangeHive([&](RegistryHive& hive) {
+            if (currentPath.empty()) hive.CreateKey(path);
+            const RegistryValue* stored = hive.FindValue(path, name);
+            if (stored && *stored == value) return false;
+            // Someone removed the key since it was opened; as with a deleted
+            // key's handle, the value has nowhere to go.
+            keyGone = !hive.SetValue(path, name, value);
+            return !keyGone;
+        });
+    } catch (const HiveFileError& error) {
+        throw ERegistryException(SetFailed(name) + ": " + error.what());
+    }
+    if (keyGone)
+        throw ERegistryException(SetFailed(name) + ": the key '" + path + "' no longer exists");
+}
+
+std::string TRegistry::ReadString(const std::string& name) {
+    if (!hasCurrentKey) return {};
+    RegistryHive hive;
+    try {
+        hive = LoadHive(HivePath());
+    } catch (const HiveFileError& error) {
+        throw ERegistryException(GetFailed(name) + ": " + error.what());
+    }
+    const RegistryValue* value = hive.FindValue(HivePathOf(currentPath), name);
+    if (!value || value->data.empty()) return {};
+    if (value->type != REG_SZ && value->type != REG_EXPAND_SZ)
+        throw ERegistryException(InvalidType(name));
+    std::string text(value->data.begin(), value->data.end());
+    return text.substr(0, text.find('\0'));
+}
+
+std::string TRegistry::HivePath() {
+    std::string configHome;
+    // Relative values are to be ignored, as the base directory rules say.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+        configHome = xdg;
+    } else {
+        std::string home;
+        if (const char* env = std::getenv("HOME"); env && env[0] == '/')
+            home = env;
+        else if (const passwd* user = getpwuid(getuid()); user && user->pw_dir)
+            home = user->pw_dir;
+        if (home.empty())
+            throw ERegistryException(
+                "Failed to find the settings folder: neither XDG_CONFIG_HOME nor HOME is set");
+        configHome = home + "/.config";
+    }
+    while (configHome.size() > 1 && configHome.back() == '/') configHome.pop_back();
+    return configHome + '/' + HiveFolderName + '/' + HiveFileName;
+}

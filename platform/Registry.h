@@ -11,10 +11,12 @@
 // file and the line, and is never overwritten.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Exception.h"
+#include "platform/RegistryHive.h"
 
 class ERegistryException : public Exception {
 public:
@@ -23,15 +25,6 @@ public:
 
 typedef std::uintptr_t HKEY;
 #define HKEY_CURRENT_USER ((HKEY)0x80000001)
-
-enum RegistryValueType : std::uint32_t {
-    REG_NONE = 0,
-    REG_SZ = 1,
-    REG_EXPAND_SZ = 2,
-    REG_BINARY = 3,
-    REG_DWORD = 4,
-    REG_MULTI_SZ = 7,
-};
 
 class TRegistry {
 public:
@@ -76,6 +69,11 @@ public:
     static std::string HivePath();
 
 private:
+    // The path below the root that `key` names, or nothing when it names no
+    // valid key of the hive file.
+    std::optional<std::string> Resolve(const std::string& key) const;
+    static std::string HivePathOf(const std::string& below);
+
     HKEY rootKey = HKEY_CURRENT_USER;
     std::string currentPath;
     bool hasCurrentKey = false;
