@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/Cryptography.h"
+#include "platform/PosixFile.h"
 
 namespace {
 
@@ -18,29 +19,6 @@ namespace {
 constexpr std::size_t BlockSize = 1024;
 // The unit of I/O: whole blocks, large enough that system calls cost little.
 constexpr std::size_t ChunkSize = 1024 * BlockSize;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd(fd) {}
-    ~FileDescriptor() {
-        if (fd >= 0) close(fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return fd; }
-    bool IsOpen() const { return fd >= 0; }
-    // Closes now and tells whether the close succeeded: on some file
-    // systems a failed write is reported only here.
-    bool Close() {
-        int closing = fd;
-        fd = -1;
-        return close(closing) == 0;
-    }
-
-private:
-    int fd;
-};
 
 // Reads until `length` bytes are in or the data ends; -1 on a read error.
 ssize_t ReadUpTo(int fd, unsigned char* buffer, std::size_t length) {
@@ -55,31 +33,6 @@ ssize_t ReadUpTo(int fd, unsigned char* buffer, std::size_t length) {
         total += static_cast<std::size_t>(got);
     }
     return static_cast<ssize_t>(total);
-}
-
-bool WriteAll(int fd, const unsigned char* buffer, std::size_t length) {
-    while (length > 0) {
-        ssize_t put = write(fd, buffer, length);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        buffer += put;
-        length -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Makes the rename that put the new file in place survive a power loss.
-void FlushFolder(const std::string& folder) {
-    FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.IsOpen()) fsync(dir.Get());
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {

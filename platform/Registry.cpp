@@ -1,4 +1,5 @@
 #include "platform/Registry.h"
+#include "platform/PosixFile.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -42,33 +43,6 @@ std::string GetFailed(const std::string& name) { return "Failed to get data for 
 std::string InvalidType(const std::string& name) {
     return "Invalid data type for '" + name + "'";
 }
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor() {
-        if (fd >= 0) close(fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd; }
-    // Closes now and tells whether the close went well: on some file systems
-    // the last write error only shows here.
-    bool Close() {
-        int result = close(fd);
-        fd = -1;
-        return result == 0;
-    }
-
-private:
-    int fd;
-};
 
 // The hive's text; a missing file is an empty hive.
 std::string ReadHiveText(const std::string& path) {
@@ -148,19 +122,6 @@ private:
     FileDescriptor file;
 };
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
 // Replaces the hive file in one step: a reader sees the old hive or the new
 // one, and a crash at any point leaves one of the two on disk.
 void SaveHive(const std::string& path, const RegistryHive& hive) {
@@ -183,7 +144,8 @@ void SaveHive(const std::string& path, const RegistryHive& hive) {
     std::string temporary = target + ".new-XXXXXX";
     FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
     if (file.Get() < 0) FailFile(path, "cannot be written", errno);
-    bool written = WriteAll(file.Get(), text) && (mode == 0600 || fchmod(file.Get(), mode) == 0) &&
+    bool written = WriteAll(file.Get(), text.data(), text.size()) &&
+                   (mode == 0600 || fchmod(file.Get(), mode) == 0) &&
                    fsync(file.Get()) == 0;
     written = file.Close() && written;
     if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
@@ -192,9 +154,7 @@ void SaveHive(const std::string& path, const RegistryHive& hive) {
         FailFile(path, "cannot be written", error);
     }
     // The rename itself lasts only once the folder is on disk.
-    FileDescriptor folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() < 0 || (fsync(folder.Get()) != 0 && errno != EINVAL))
-        FailFile(path, "may not have reached the disk", errno);
+    if (!FlushFolder(FolderOf(target))) FailFile(path, "may not have reached the disk", errno);
 }
 
 // Runs one change under the lock on the hive as it is on disk now; the hive

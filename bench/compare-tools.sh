@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Encrypts and decrypts big files with quorvex-cli and with the tools people
+# would pick instead, in the same folder and the same run, next to a plain
+# copy followed by sync (what the disk allows at best), and prints a table:
+# seconds, MB/s, peak memory and the ratio to the copy. Each figure is the
+# median of several runs. Every run ends with `sync`, so each tool pays for
+# getting its output onto the disk, as quorvex-cli does by itself.
+#
+#   bench/compare-tools.sh [--sizes "512 2048"] [--runs 3] [--dir DIR] [--only-quorvex]
+#
+# Sizes are in MiB. DIR defaults to build/bench-work in this repository and
+# needs room for three copies of the biggest file.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+sizes="512 2048"
+runs=3
+dir="$repo/build/bench-work"
+only_quorvex=false
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sizes) sizes=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    --dir) dir=$2; shift 2 ;;
+    --only-quorvex) only_quorvex=true; shift ;;
+    *) echo "usage: $0 [--sizes \"512 2048\"] [--runs N] [--dir DIR] [--only-quorvex]" >&2; exit 2 ;;
+  esac
+done
+
+install_missing() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -q '^installed$' || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo=sudo
+  echo "Installing ${missing[*]}" >&2
+  $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+tools_packages=(time xvfb)
+$only_quorvex || tools_packages+=(ccrypt gnupg age openssl)
+install_missing "${tools_packages[@]}"
+
+make -C "$repo" --no-print-directory build >/dev/null
+cli="$repo/build/bin/quorvex-cli"
+
+mkdir -p "$dir"
+work=$(mktemp -d "$dir/run-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" GNUPGHOME="$work/gnupg"
+mkdir -p "$GNUPGHOME" && chmod 700 "$GNUPGHOME"
+password="correct horse battery staple"
+$only_quorvex || age-keygen -o "$work/age-key.txt" 2>/dev/null
+
+# Prints "seconds peak-KiB" of the median run of a shell command; the
+# command runs in $work with the file named "data", restored by `prepare`
+# before every run.
+measure() {
+  local prepare=$1 command=$2 results=()
+  for ((run = 0; run < runs; run++)); do
+    (cd "$work" && eval "$prepare") >/dev/null 2>&1
+    sync
+    local seconds kib status
+    read -r seconds kib status < <({ cd "$work" && /usr/bin/time -f "%e %M %x" bash -c "$command && sync" \
+                                       >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+    if [ "$status" != 0 ]; then
+      echo "FAILED: $command" >&2
+      echo "failed failed"
+      return
+    fi
+    results+=("$seconds $kib")
+  done
+  printf '%s\n' "${results[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+}
+
+row() {  # tool operation size-MiB seconds peak-KiB copy-seconds
+  if [ "$4" = failed ]; then
+    printf "| %-22s | %-7s | %5d MiB | failed  |          |          |        |\n" "$1" "$2" "$3"
+    return
+  fi
+  awk -v tool="$1" -v op="$2" -v mib="$3" -v s="$4" -v kib="$5" -v copy="$6" 'BEGIN {
+    mbs = s > 0 ? mib * 1.048576 / s : 0
+    printf "| %-22s | %-7s | %5d MiB | %7.2f | %8.0f | %8.1f | %5.2f |\n", tool, op, mib, s, mbs, kib / 1024, s / copy }'
+}
+
+echo
+echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo) memory;" \
+     "folder $dir on $(df -T "$dir" | awk 'NR == 2 {print $2}')"
+echo
+echo "| tool                   | op      | size      | seconds |     MB/s | peak MiB | × copy |"
+echo "|------------------------|---------|-----------|---------|----------|----------|--------|"
+for mib in $sizes; do
+  original="$work/original"
+  openssl enc -aes-128-ctr -pass pass:bench -nosalt -pbkdf2 </dev/zero 2>/dev/null | head -c "$((mib * 1048576))" >"$original"
+  cp "$original" "$work/encrypted-data"
+  "$cli" encrypt --no-suffix --password-stdin "$work/encrypted-data" <<<"$password"
+
+  restore="cp --reflink=never original data"
+  read -r copy_s copy_kib < <(measure "$restore" "cp data copy")
+  row "cp + sync" copy "$mib" "$copy_s" "$copy_kib" "$copy_s"
+
+  run() {  # tool operation prepare command
+    local s kib
+    read -r s kib < <(measure "$3" "$4")
+    row "$1" "$2" "$mib" "$s" "$kib" "$copy_s"
+  }
+  run "quorvex-cli" encrypt "$restore" "'$cli' encrypt --no-suffix --password-stdin data <<<'$password'"
+  run "quorvex-cli" decrypt "cp --reflink=never encrypted-data data" \
+      "'$cli' decrypt --password-stdin data <<<'$password'"
+  $only_quorvex && continue
+
+  run "ccrypt" encrypt "$restore; rm -f data.cpt" "ccrypt -e -K '$password' data"
+  (cd "$work" && rm -f data.cpt && cp original data && ccrypt -e -K "$password" data && mv data.cpt ccrypt-data.cpt)
+  run "ccrypt" decrypt "rm -f data data.cpt; cp ccrypt-data.cpt data.cpt" "ccrypt -d -K '$password' data.cpt"
+
+  gpg_options="--batch --yes --quiet --pinentry-mode loopback --passphrase '$password'"
+  run "gpg --symmetric" encrypt "$restore; rm -f data.gpg" "gpg $gpg_options --symmetric -o data.gpg data"
+  (cd "$work" && eval "gpg $gpg_options --symmetric -o gpg-data.gpg original")
+  run "gpg --symmetric" decrypt "rm -f data" "gpg $gpg_options -o data -d gpg-data.gpg"
+
+  run "age (key file)" encrypt "$restore; rm -f data.age" "age -e -i age-key.txt -o data.age data"
+  (cd "$work" && age -e -i age-key.txt -o age-data.age original)
+  run "age (key file)" decrypt "rm -f data" "age -d -i age-key.txt -o data age-data.age"
+
+  openssl_options="-aes-256-ctr -pbkdf2 -pass 'pass:$password'"
+  run "openssl enc" encrypt "$restore; rm -f data.enc" "openssl enc $openssl_options -in data -out data.enc"
+  (cd "$work" && eval "openssl enc $openssl_options -in original -out openssl-data.enc")
+  run "openssl enc" decrypt "rm -f data" "openssl enc -d $openssl_options -in openssl-data.enc -out data"
+
+  rm -f "$work"/*data* "$work/original" "$work/copy"
+done
+echo
+
+if [ -n "$(command -v Xvfb)" ] && [ -x "$repo/build/bin/quorvex" ]; then
+  install_missing python3-xlib
+  "$repo/bench/window-startup.py"
+fi
