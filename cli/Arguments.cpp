@@ -6,10 +6,14 @@ ParsedArguments UsageError(std::string message) { return {std::nullopt, std::mov
 
 bool IsHelp(const std::string& word) { return word == "--help" || word == "-h"; }
 
+bool IsCommandOption(const std::string& word) {
+    return word == "--suffix" || word == "--no-suffix" || word == "--password-stdin";
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& words) {
-    if (words.empty()) return UsageError("no command given");
+    if (words.empty()) return UsageError("no command given (encrypt or decrypt)");
 
     Arguments arguments;
     const std::string& command = words.front();
@@ -25,8 +29,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
         arguments.command = Command::Encrypt;
     } else if (command == "decrypt") {
         arguments.command = Command::Decrypt;
+    } else if (IsCommandOption(command)) {
+        return UsageError("the command (encrypt or decrypt) must come before '" + command + "'");
     } else if (command.size() > 1 && command.front() == '-') {
-        return UsageError("the command must come first, before '" + command + "'");
+        return UsageError("unknown option '" + command + "'");
     } else {
         return UsageError("unknown command '" + command + "'");
     }

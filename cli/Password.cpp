@@ -73,6 +73,7 @@ void WriteText(int fd, std::string_view text) {
 }
 
 std::optional<PasswordProblem> Prompt(int terminal, const char* prompt, Password& password) {
+    signalcleanup::SetPrompt(prompt);
     WriteText(terminal, prompt);
     int error = 0;
     LineResult result = ReadLine(terminal, password, error);

@@ -18,13 +18,18 @@ constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 std::atomic<int> watchedTerminal{-1};
 termios normalSettings;
 termios quietSettings;
+std::atomic<const char*> prompt{nullptr};
 std::atomic<const char*> temporaryFile{nullptr};
 std::atomic<bool> lineOpen{false};
 
-void EndLine(int fd) {
-    ssize_t ignored = write(fd, "\n", 1);
+void Write(int fd, const char* text) {
+    std::size_t length = 0;
+    while (text[length] != '\0') ++length;
+    ssize_t ignored = write(fd, text, length);
     (void)ignored;
 }
+
+void EndLine(int fd) { Write(fd, "\n"); }
 
 void Catch(int signal, void (*handler)(int)) {
     struct sigaction action {};
@@ -61,9 +66,13 @@ void OnStopSignal(int signal) {
     int terminal = watchedTerminal.load();
     if (terminal >= 0) tcsetattr(terminal, TCSANOW, &normalSettings);
     TakeDefaultCourse(signal);
-    // Continued: back to the quiet prompt.
+    // Continued: back to the quiet prompt. The half-typed line went unseen
+    // for a while, so it is dropped and the question asked again.
     Catch(signal, OnStopSignal);
-    if (terminal >= 0) tcsetattr(terminal, TCSANOW, &quietSettings);
+    if (terminal >= 0) {
+        tcsetattr(terminal, TCSAFLUSH, &quietSettings);
+        if (const char* question = prompt.load()) Write(terminal, question);
+    }
     errno = savedErrno;
 }
 
@@ -93,7 +102,12 @@ void WatchTerminal(int fd, const termios& normal, const termios& quiet) {
     watchedTerminal.store(fd);
 }
 
-void ForgetTerminal() { watchedTerminal.store(-1); }
+void ForgetTerminal() {
+    watchedTerminal.store(-1);
+    prompt.store(nullptr);
+}
+
+void SetPrompt(const char* text) { prompt.store(text); }
 
 void WatchTemporaryFile(const char* path) { temporaryFile.store(path); }
 

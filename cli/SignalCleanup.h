@@ -18,6 +18,9 @@ void Install();
 // the program ends or stops, and its `quiet` ones again when it continues.
 void WatchTerminal(int fd, const termios& normal, const termios& quiet);
 void ForgetTerminal();
+// The question the terminal shows now, asked again after a stop: what was
+// typed before the stop is dropped. `prompt` must stay valid.
+void SetPrompt(const char* prompt);
 
 // While watched, the file is removed before the program ends. `path` must
 // stay valid until it is forgotten.

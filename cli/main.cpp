@@ -42,15 +42,15 @@ constexpr char Help[] =
     "  --password-stdin  read the password from the first line of standard input\n"
     "                    (its bytes as they are) instead of asking on the terminal\n"
     "  --                end of options: every later argument is a file\n"
-    "  -h, --help        show this help and leave\n"
-    "  --version         show the version and leave\n"
+    "  -h, --help        show this help and exit\n"
+    "  --version         show the version and exit\n"
     "\n"
     "The password is asked on the terminal without echo, twice for encryption.\n"
     "A rename never replaces a file: when the new name is taken, the converted\n"
     "file keeps its name and a notice says so.\n"
     "\n"
-    "Exit status: 0 when every file was converted, 1 when any file was not,\n"
-    "2 for a usage error.\n";
+    "Exit status: 0 when every file was converted (also when a taken name kept\n"
+    "one from being renamed), 1 when any file was not, 2 for a usage error.\n";
 
 void Complain(const std::string& text) { std::fprintf(stderr, "quorvex-cli: %s\n", text.c_str()); }
 

@@ -332,7 +332,8 @@ TEST_F(CliTest, UsageErrorsExplainAndTouchNothing) {
     const std::pair<Words, std::string> cases[] = {
         {{}, "no command given"},
         {{"frobnicate", "a"}, "unknown command 'frobnicate'"},
-        {{"--password-stdin", "encrypt", "a"}, "the command must come first"},
+        {{"--password-stdin", "encrypt", "a"}, "must come before '--password-stdin'"},
+        {{"--bogus"}, "unknown option '--bogus'"},
         {{"encrypt", "--password-stdin"}, "no file given"},
         {{"decrypt", "--password-stdin", "--", }, "no file given"},
         {{"encrypt", "--password-stdin", "--bogus", "a"}, "unknown option '--bogus'"},
