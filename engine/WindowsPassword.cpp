@@ -1,5 +1,7 @@
 #include "engine/WindowsPassword.h"
 
+#include <string.h>
+
 #include <cstdint>
 
 #include "engine/FileManager.h"
@@ -82,5 +84,7 @@ bool DecryptAcceptingWindowsPassword(FileManager& fileManager, const char* path,
     if (fileManager.LastFailure().reason != FailureReason::WrongPassword) return false;
     std::optional<std::string> windowsPassword = Windows1252Password(password);
     if (!windowsPassword) return false;
-    return fileManager.DecryptInPlace(path, windowsPassword->c_str());
+    bool decrypted = fileManager.DecryptInPlace(path, windowsPassword->c_str());
+    explicit_bzero(windowsPassword->data(), windowsPassword->size());
+    return decrypted;
 }
