@@ -246,6 +246,42 @@ bool TRegistry::ValueExists(const std::string& name) {
     }
 }
 
+bool TRegistry::DeleteKey(const std::string& key) {
+    std::optional<std::string> below = Resolve(key);
+    if (!below || below->empty()) return false;
+    std::string path = HivePathOf(*below);
+    bool deleted = false;
+    try {
+        // Deleting what is not there changes nothing, not even the folders.
+        if (!LoadHive(HivePath()).KeyExists(path)) return false;
+        ChangeHive([&](RegistryHive& hive) {
+            deleted = hive.DeleteKey(path);
+            return deleted;
+        });
+    } catch (const HiveFileError& error) {
+        throw ERegistryException("Failed to delete the key '" + key + "': " + error.what());
+    }
+    return deleted;
+}
+
+std::vector<std::string> TRegistry::GetKeyNames() {
+    if (!hasCurrentKey) return {};
+    try {
+        return LoadHive(HivePath()).SubKeyNames(HivePathOf(currentPath));
+    } catch (const HiveFileError& error) {
+        throw ERegistryException("Failed to list the keys: " + std::string(error.what()));
+    }
+}
+
+std::vector<std::string> TRegistry::GetValueNames() {
+    if (!hasCurrentKey) return {};
+    try {
+        return LoadHive(HivePath()).ValueNames(HivePathOf(currentPath));
+    } catch (const HiveFileError& error) {
+        throw ERegistryException("Failed to list the values: " + std::string(error.what()));
+    }
+}
+
 void TRegistry::WriteString(const std::string& name, const std::string& text) {
     std::vector<std::uint8_t> data(text.begin(), text.end());
     data.push_back(0);

@@ -48,6 +48,13 @@ public:
 
     bool KeyExists(const std::string& key);
     bool ValueExists(const std::string& name);
+    // Deletes the key with its values and every key below it. False when it
+    // does not exist or is the root. A current key that was deleted stays
+    // current, as an open handle does: writing to it then fails.
+    bool DeleteKey(const std::string& key);
+    // The names of the keys directly below the current key, and of its values.
+    std::vector<std::string> GetKeyNames();
+    std::vector<std::string> GetValueNames();
 
     // Sets `name` in the current key to REG_SZ holding the text and one NUL,
     // replacing a value of any type. Raises "Failed to set data for '<name>'".

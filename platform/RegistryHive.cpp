@@ -396,6 +396,16 @@ bool RegistryHive::KeyExists(std::string_view path) const { return FindKey(path)
 
 bool RegistryHive::CreateKey(std::string_view path) { return CreateKeyIndex(path) != npos; }
 
+bool RegistryHive::DeleteKey(std::string_view path) {
+    std::size_t slash = path.rfind('\\');
+    if (slash == npos) return false;  // a root key cannot be deleted
+    std::size_t parent = FindKey(path.substr(0, slash));
+    if (parent == npos) return false;
+    // The key and those below it stay in the list, unreachable: nothing walks
+    // the list except from the top, and a hive lives for one change only.
+    return keys[parent].children.erase(Fold(path.substr(slash + 1))) == 1;
+}
+
 std::vector<std::string> RegistryHive::KeyPaths() const {
     std::vector<std::string> paths;
     for (auto& [key, path] : KeysInOrder()) paths.push_back(std::move(path));
@@ -416,6 +426,14 @@ std::vector<std::pair<std::size_t, std::string>> RegistryHive::KeysInOrder() con
         ordered.emplace_back(key, std::move(path));
     }
     return ordered;
+}
+
+std::vector<std::string> RegistryHive::SubKeyNames(std::string_view path) const {
+    std::vector<std::string> names;
+    std::size_t key = FindKey(path);
+    if (key != npos)
+        for (const auto& [folded, child] : keys[key].children) names.push_back(keys[child].name);
+    return names;
 }
 
 const RegistryValue* RegistryHive::FindValue(std::string_view keyPath,

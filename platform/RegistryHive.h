@@ -74,8 +74,13 @@ public:
     // Creates the key and every missing key above it. False for an invalid
     // path; true when the key exists afterwards.
     bool CreateKey(std::string_view path);
+    // Removes the key with its values and every key below it, as deleting a
+    // key in the registry does. False when it does not exist or is a root.
+    bool DeleteKey(std::string_view path);
     // Full paths in the order Text() writes them.
     std::vector<std::string> KeyPaths() const;
+    // Names of the keys directly below the key, in the order Text() writes them.
+    std::vector<std::string> SubKeyNames(std::string_view path) const;
 
     // Null when the key or the value does not exist.
     const RegistryValue* FindValue(std::string_view keyPath, std::string_view name) const;

@@ -441,6 +441,51 @@ TEST_F(RegistryFile, ReadStringGivesTextTypesAndRefusesOthers) {
     EXPECT_EQ(registry.ReadString("Missing"), "");
 }
 
+TEST_F(RegistryFile, DeleteKeyTakesTheKeyAndAllBelowItAndNothingElse) {
+    const std::string base = "\\Software\\Orvandel Software\\Sildra";
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(base + "\\LockExtensionEntry", true));
+    registry.WriteString("Value", "FALSE");
+    ASSERT_TRUE(registry.OpenKey(base + "\\InstallationDirectory\\Below", true));
+    registry.WriteString("Value", "below");
+    ASSERT_TRUE(registry.OpenKey(base + "\\InstallationDirectory", true));
+    registry.WriteString("Value", "/usr/share/quorvex");
+    RegistryHive expected = StoredHive();
+
+    ASSERT_TRUE(registry.OpenKey(base, false));
+    EXPECT_EQ(registry.GetKeyNames(),
+              (std::vector<std::string>{"InstallationDirectory", "LockExtensionEntry"}));
+    EXPECT_EQ(registry.GetValueNames(), std::vector<std::string>{});
+    ASSERT_TRUE(registry.OpenKey("InstallationDirectory", false));
+    EXPECT_EQ(registry.GetValueNames(), std::vector<std::string>{"Value"});
+
+    EXPECT_TRUE(registry.DeleteKey("\\SOFTWARE\\orvandel software\\Sildra\\installationdirectory"));
+    ASSERT_TRUE(expected.DeleteKey(
+        "HKEY_CURRENT_USER\\Software\\Orvandel Software\\Sildra\\InstallationDirectory"));
+    EXPECT_EQ(ReadFile(HiveFile()), expected.Text());
+    EXPECT_FALSE(registry.KeyExists(base + "\\InstallationDirectory\\Below"));
+    EXPECT_TRUE(registry.KeyExists(base + "\\LockExtensionEntry"));
+
+    // The deleted key stays current, and like a handle to a deleted key it
+    // takes no more values.
+    EXPECT_EQ(registry.CurrentPath(), "Software\\Orvandel Software\\Sildra\\InstallationDirectory");
+    EXPECT_THROW(registry.WriteString("Value", "x"), ERegistryException);
+    EXPECT_FALSE(registry.DeleteKey(base + "\\InstallationDirectory"));  // gone already
+    EXPECT_FALSE(registry.DeleteKey("\\"));
+    EXPECT_FALSE(registry.DeleteKey("\\Software\\\\Sildra"));
+    EXPECT_FALSE(RegistryHive(expected).DeleteKey("HKEY_CURRENT_USER"));
+
+    ASSERT_TRUE(registry.OpenKey(base, false));
+    EXPECT_TRUE(registry.DeleteKey("LockExtensionEntry"));  // from the current key
+    EXPECT_EQ(registry.GetKeyNames(), std::vector<std::string>{});
+}
+
+TEST_F(RegistryFile, DeletingFromAMissingHiveCreatesNothing) {
+    TRegistry registry;
+    EXPECT_FALSE(registry.DeleteKey("\\Software\\Orvandel Software"));
+    EXPECT_FALSE(Exists(home.ConfigHome()));
+}
+
 TEST_F(RegistryFile, DamagedHiveIsReportedWithItsLineAndNeverOverwritten) {
     const std::vector<std::pair<Bytes, std::string>> damaged = {
         {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n\"Value\"=oops\r\n", "line 4"},
