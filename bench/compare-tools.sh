@@ -49,7 +49,7 @@ cli="$repo/build/bin/quorvex-cli"
 mkdir -p "$dir"
 work=$(mktemp -d "$dir/run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" GNUPGHOME="$work/gnupg"
+export XDG_CONFIG_HOME="$work/xdg-config" XDG_DATA_HOME="$work/xdg-data" GNUPGHOME="$work/gnupg"
 mkdir -p "$GNUPGHOME" && chmod 700 "$GNUPGHOME"
 password="correct horse battery staple"
 $only_quorvex || age-keygen -o "$work/age-key.txt" 2>/dev/null
@@ -63,10 +63,11 @@ measure() {
     (cd "$work" && eval "$prepare") >/dev/null 2>&1
     sync
     local seconds kib status
-    read -r seconds kib status < <({ cd "$work" && /usr/bin/time -f "%e %M %x" bash -c "$command && sync" \
-                                       >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+    (cd "$work" && /usr/bin/time -o "$work/time.out" -f "%e %M %x" bash -c "$command && sync" \
+       >/dev/null 2>"$work/stderr.out") || true
+    read -r seconds kib status < <(tail -n 1 "$work/time.out")
     if [ "$status" != 0 ]; then
-      echo "FAILED: $command" >&2
+      echo "FAILED: $command: $(cat "$work/stderr.out")" >&2
       echo "failed failed"
       return
     fi
@@ -93,7 +94,8 @@ echo "| tool                   | op      | size      | seconds |     MB/s | peak
 echo "|------------------------|---------|-----------|---------|----------|----------|--------|"
 for mib in $sizes; do
   original="$work/original"
-  openssl enc -aes-128-ctr -pass pass:bench -nosalt -pbkdf2 </dev/zero 2>/dev/null | head -c "$((mib * 1048576))" >"$original"
+  { openssl enc -aes-128-ctr -pass pass:bench -nosalt -pbkdf2 </dev/zero 2>/dev/null || true; } |
+    head -c "$((mib * 1048576))" >"$original"
   cp "$original" "$work/encrypted-data"
   "$cli" encrypt --no-suffix --password-stdin "$work/encrypted-data" <<<"$password"
 
