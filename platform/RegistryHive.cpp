@@ -478,8 +478,9 @@ std::string RegistryHive::Text() const {
 
 void RegistryHive::AppendKeyText(std::string& text, const std::string& path, const Key& key) {
     // A key with keys below it comes back with them; its own section is only
-    // needed for its values.
-    if (key.values.empty() && !key.children.empty()) return;
+    // needed for its values. A root always exists, so an empty one needs none.
+    bool isRoot = path.find('\\') == std::string::npos;
+    if (key.values.empty() && (!key.children.empty() || isRoot)) return;
     text += "\r\n[";
     text += path;
     text += "]\r\n";

@@ -478,6 +478,8 @@ TEST_F(RegistryFile, DeleteKeyTakesTheKeyAndAllBelowItAndNothingElse) {
     ASSERT_TRUE(registry.OpenKey(base, false));
     EXPECT_TRUE(registry.DeleteKey("LockExtensionEntry"));  // from the current key
     EXPECT_EQ(registry.GetKeyNames(), std::vector<std::string>{});
+    EXPECT_TRUE(registry.DeleteKey("\\Software"));
+    EXPECT_EQ(ReadFile(HiveFile()), "REGEDIT4\r\n\r\n");  // the empty root needs no section
 }
 
 TEST_F(RegistryFile, DeletingFromAMissingHiveCreatesNothing) {
