@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "help/HelpEngine.h"
 #include "share/icons/Icons.h"
 
 namespace {
@@ -109,10 +110,7 @@ void TApplication::SetTitle(const QString& newTitle)
 
 bool TApplication::HelpJump(const QString& topic)
 {
-    // The help viewer is not part of the program yet; until it is, a help
-    // request shows nothing and says so by its result.
-    (void)topic;
-    return false;
+    return ShowHelpTopic(helpFile, topic);
 }
 
 void TApplication::Run()
@@ -184,7 +182,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     } catch (const std::exception& exception) {
         ShowException(exception);
     }
-    return false;
+    return true;  // reported: nothing more is to be done with this event
 }
 
 TApplication* Application()
