@@ -118,7 +118,7 @@ const std::vector<std::string> OddPaths = {
 };
 
 TEST(EntryTexts, ProgramPathsAreQuotedForEachFormat) {
-    // What the desktop entry specification asks for: quoted when needed,
+    // What a desktop entry's Exec key asks for: quoted when needed,
     // '"', '`', '$' and '\' escaped inside, and then every '\' doubled for
     // the value itself.
     const std::vector<std::string> desktop = {
