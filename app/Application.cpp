@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "Version.h"
 #include "help/HelpEngine.h"
 #include "share/icons/Icons.h"
 
@@ -96,7 +97,8 @@ void TApplication::AdoptForm(std::unique_ptr<QWidget> form)
 
 QString TApplication::Title() const
 {
-    return title.isEmpty() ? applicationName() : title;
+    // Until the program names itself, reports carry the product's name.
+    return title.isEmpty() ? QStringLiteral(QUORVEX_PRODUCT_NAME) : title;
 }
 
 void TApplication::SetTitle(const QString& newTitle)
