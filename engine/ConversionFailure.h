@@ -20,6 +20,9 @@ enum class FailureReason {
 struct ConversionFailure {
     FailureReason reason = FailureReason::None;
     int systemError = 0;  // errno of the failing call, 0 when there is none
+    // Decryption only: the head matched, so the password was right and the
+    // failure came later (a read error halfway is then no password problem).
+    bool passwordAccepted = false;
 };
 
 // A short lower-case clause for messages, such as

@@ -122,8 +122,9 @@ bool FileManager::DecryptInPlace(const char* path, const char* password) {
 
 bool FileManager::Convert(const char* path, const char* password, bool encrypt) {
     lastFailure = {};
-    auto fail = [this](FailureReason reason, int systemError = 0) {
-        lastFailure = {reason, systemError};
+    bool passwordAccepted = false;
+    auto fail = [this, &passwordAccepted](FailureReason reason, int systemError = 0) {
+        lastFailure = {reason, systemError, passwordAccepted};
         return false;
     };
 
@@ -162,6 +163,7 @@ bool FileManager::Convert(const char* path, const char* password, bool encrypt) 
         // The last byte of the head takes no part in the test.
         if (std::memcmp(head, phrase, phraseLength - 1) != 0)
             return fail(FailureReason::WrongPassword);
+        passwordAccepted = true;
     }
 
     if ((original.st_mode & S_IWUSR) == 0) return fail(FailureReason::ReadOnly);

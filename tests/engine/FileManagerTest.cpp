@@ -256,6 +256,9 @@ TEST_F(FileManagerTest, AFullDiskLeavesTheFileAsItWas) {
     }
     EXPECT_TRUE(ReadFile(file) == encrypted);
     EXPECT_EQ(folder.Names(), Names{"report.doc"});
+    EXPECT_TRUE(fileManager.LastFailure().passwordAccepted);
+    EXPECT_FALSE(Decrypt(file, "wrong"));
+    EXPECT_FALSE(fileManager.LastFailure().passwordAccepted);
 }
 
 TEST_F(FileManagerTest, KeepsPermissionsAndWritesThroughAPrivateTemporaryFile) {
