@@ -29,7 +29,10 @@ int main(int argc, char* argv[])
 
     try {
         application.Initialize();
-        application.CreateForm<TfrmMain>(QCoreApplication::arguments());
+        // Qt has taken its own options out of argv by now, so argv[1] is
+        // the first argument, in the bytes the file manager passed.
+        application.CreateForm<TfrmMain>(QCoreApplication::arguments(),
+                                         argc > 1 ? QByteArray(argv[1]) : QByteArray());
         application.SetTitle(QStringLiteral("Encrypt/Decrypt Files With A Right Click!"));
         application.Run();
     } catch (const Exception& exception) {

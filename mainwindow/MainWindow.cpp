@@ -15,6 +15,8 @@
 #include <cstring>
 #include <string.h>
 
+#include "Version.h"
+#include "about/CommonAboutDialog.h"
 #include "app/Application.h"
 #include "engine/CheckPhrase.h"
 #include "engine/ConversionFailure.h"
@@ -85,11 +87,14 @@ const QStringList FileChooserFilters = {
 };
 
 // Failures after which the decrypt command says the password is wrong: the
-// head did not match, or the file could not be read at all.
-bool IsPasswordFailure(FailureReason reason)
+// head did not match, or the file could not be opened or read before the
+// password was known to be right.
+bool IsPasswordFailure(const ConversionFailure& failure)
 {
-    return reason == FailureReason::WrongPassword || reason == FailureReason::CannotRead ||
-           reason == FailureReason::None;
+    if (failure.passwordAccepted)
+        return false;
+    return failure.reason == FailureReason::WrongPassword || failure.reason == FailureReason::CannotRead ||
+           failure.reason == FailureReason::None;
 }
 
 QString Sentence(QString text)
@@ -101,8 +106,11 @@ QString Sentence(QString text)
 
 }  // namespace
 
-TfrmMain::TfrmMain(const QStringList& commandLine, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), commandLine(commandLine)
+TfrmMain::TfrmMain(const QStringList& commandLine, const QByteArray& firstArgumentBytes, QWidget* parent)
+    : QMainWindow(parent),
+      ui(std::make_unique<Ui::TfrmMain>()),
+      commandLine(commandLine),
+      firstArgumentBytes(firstArgumentBytes)
 {
     LoadIcons();
     ui->setupUi(this);
@@ -147,8 +155,12 @@ void TfrmMain::FormCreate()
     StoreLockExtensionDefault();
     UpdateCommandAvailability();
     LoadLockExtensionSetting();
-    if (commandLine.size() > 1)
-        ui->FileEdit->setText(commandLine.at(1));
+    if (commandLine.size() > 1) {
+        if (!firstArgumentBytes.isEmpty() && QFile::decodeName(firstArgumentBytes) == commandLine.at(1))
+            ShowFilePath(firstArgumentBytes);
+        else
+            ui->FileEdit->setText(commandLine.at(1));
+    }
     PlaceOuterCornerAt(QCursor::pos());
     raise();
 }
@@ -268,7 +280,7 @@ void TfrmMain::RunCommand(bool encrypt)
         return;
     }
 
-    const QByteArray path = QFile::encodeName(ui->FileEdit->text());
+    const QByteArray path = FilePathBytes();
     const PasswordBytes password(ui->PasswordOneEdit->text());
     if (encrypt)
         EncryptNamedFile(path, password.Bytes());
@@ -299,7 +311,7 @@ void TfrmMain::DecryptNamedFile(const QByteArray& path, const QByteArray& passwo
         decrypted = DecryptAcceptingWindowsPassword(*fileManager, path.constData(), password.constData());
     }
     if (!decrypted) {
-        if (IsPasswordFailure(fileManager->LastFailure().reason))
+        if (IsPasswordFailure(fileManager->LastFailure()))
             Application()->MessageBox(ErroneousPasswordText, PasswordErrorCaption, MB_ICONEXCLAMATION);
         else
             ShowConversionFailure(path, QStringLiteral("The file was not decrypted: "), DecryptionErrorCaption);
@@ -319,7 +331,7 @@ void TfrmMain::ShowConversionFailure(const QByteArray& path, const QString& text
 void TfrmMain::RenameConvertedFile(const QByteArray& oldName, const QByteArray& newName, const QString& conversion)
 {
     if (RenameNoReplace(oldName.constData(), newName.constData())) {
-        ui->FileEdit->setText(QFile::decodeName(newName));
+        ShowFilePath(newName);
         return;
     }
     const int error = errno;
@@ -332,6 +344,21 @@ void TfrmMain::RenameConvertedFile(const QByteArray& oldName, const QByteArray& 
         text += QStringLiteral("it could not be renamed to \"%1\" (%2).")
                     .arg(newFileName, QString::fromLocal8Bit(std::strerror(error)));
     Application()->MessageBox(text, RenameErrorCaption, MB_ICONEXCLAMATION);
+}
+
+QByteArray TfrmMain::FilePathBytes() const
+{
+    const QString text = ui->FileEdit->text();
+    if (!exactPathBytes.isEmpty() && text == exactPathText)
+        return exactPathBytes;
+    return QFile::encodeName(text);
+}
+
+void TfrmMain::ShowFilePath(const QByteArray& pathBytes)
+{
+    exactPathText = QFile::decodeName(pathBytes);
+    exactPathBytes = pathBytes;
+    ui->FileEdit->setText(exactPathText);
 }
 
 // --- file chooser ----------------------------------------------------------
@@ -390,15 +417,18 @@ void TfrmMain::LockedExtMenuClick()
 
 void TfrmMain::AboutMenuClick()
 {
-    // Shows the About dialog once it is part of the program.
+    TAboutDialog dialog(ComposeAboutText(), QStringLiteral(QUORVEX_PRODUCT_NAME), this);
+    dialog.exec();
 }
 
 void TfrmMain::HelptopicsMenuClick()
 {
-    // Opens the help at its introduction once the help viewer is part of the
-    // program: installationDirectory from registryManager's
-    // InstallationDirectoryEntry, Application()->SetHelpFile(...), then
-    // Application()->HelpJump("Introduction").
+    if (!registryManager)
+        throw Exception("The help cannot be found: the settings store did not open at start-up");
+    installationDirectory = QString::fromStdString(registryManager->ReadEntry(InstallationDirectoryEntry));
+    // Joined as they are: the directory is stored without a trailing "/".
+    Application()->SetHelpFile(installationDirectory + QStringLiteral("/help/Quorvex.html"));
+    Application()->HelpJump(QStringLiteral("Introduction"));
 }
 
 // --- keyboard --------------------------------------------------------------

@@ -27,7 +27,10 @@ class TfrmMain : public QMainWindow {
 public:
     // `commandLine` is the program followed by its arguments; the first
     // argument, if any, is the file to convert.
-    explicit TfrmMain(const QStringList& commandLine, QWidget* parent = nullptr);
+    // `firstArgumentBytes` are the first argument's bytes as the system gave
+    // them, for a file name that is not valid UTF-8 and so has no exact text.
+    explicit TfrmMain(const QStringList& commandLine, const QByteArray& firstArgumentBytes = {},
+                      QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // The numbered list of the empty fields, one line each, or "".
@@ -84,9 +87,18 @@ private:
     void RenameConvertedFile(const QByteArray& oldName, const QByteArray& newName, const QString& conversion);
     void ShowConversionFailure(const QByteArray& path, const QString& text, const QString& caption);
     bool IsMenuShortcut(const QKeyEvent& key) const;
+    // The file field's path as bytes for the system.
+    QByteArray FilePathBytes() const;
+    // Shows a path in the file field, remembering its exact bytes.
+    void ShowFilePath(const QByteArray& pathBytes);
 
     std::unique_ptr<Ui::TfrmMain> ui;
     const QStringList commandLine;
+    const QByteArray firstArgumentBytes;
+    // A name whose bytes are not UTF-8 shows with replacement characters;
+    // while the field shows that text, these are the bytes it stands for.
+    QString exactPathText;
+    QByteArray exactPathBytes;
     std::unique_ptr<FileManager> fileManager;
     // The settings store; also what the Help topics command reads the
     // installation directory from.

@@ -4,6 +4,7 @@
 // private hive.
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QLabel>
@@ -196,6 +197,7 @@ private slots:
     void conversionFailures_data();
     void conversionFailures();
     void decryptsFileEncryptedUnderWindowsPassword();
+    void convertsAFileWhoseNameIsNotUtf8();
     void firstStartStoresLockExtensionDefault();
     void storedLockExtensionIsLoaded_data();
     void storedLockExtensionIsLoaded();
@@ -733,6 +735,30 @@ void MainWindowTest::decryptsFileEncryptedUnderWindowsPassword()
     QCOMPARE(testfiles::ReadFile(session.folder / "letter.txt"), plain);
 }
 
+void MainWindowTest::convertsAFileWhoseNameIsNotUtf8()
+{
+    // Such a name shows with a replacement character; the command still
+    // works on the file the file manager named, and renames that one.
+    testfiles::PrivateHome home;
+    testfiles::TempFolder folder;
+    MessageLog messages;
+    const std::string path = folder / "caf\xE9.txt";
+    testfiles::WriteFile(path, "menu");
+    TfrmMain window({QStringLiteral("quorvex"), QFile::decodeName(QByteArray::fromStdString(path))},
+                    QByteArray::fromStdString(path));
+    TypeInto(window.findChild<QLineEdit*>("PasswordOneEdit"), QStringLiteral("pw"));
+    TypeInto(window.findChild<QLineEdit*>("PasswordTwoEdit"), QStringLiteral("pw"));
+
+    QTest::mouseClick(window.findChild<QPushButton*>("EncryptButton"), Qt::LeftButton);
+    QVERIFY(messages.Shown().empty());
+    QVERIFY(IsEncryptedForm(testfiles::ReadFile(path + ".locked"), "menu"));
+    QCOMPARE(folder.Names(), std::vector<std::string>{"caf\xE9.txt.locked"});
+
+    QTest::mouseClick(window.findChild<QPushButton*>("DecryptButton"), Qt::LeftButton);
+    QVERIFY(messages.Shown().empty());
+    QCOMPARE(testfiles::ReadFile(path), Bytes("menu"));
+}
+
 // --- the lock-extension setting --------------------------------------------
 
 void MainWindowTest::firstStartStoresLockExtensionDefault()
@@ -912,16 +938,20 @@ void MainWindowTest::fileChooserPutsChosenFileInField()
     QVERIFY(!session.CommandsEnabled());
 
     WhenModalAppears([&](QWidget* modal) {
-        auto* box = modal->findChild<QLineEdit*>("fileNameEdit");
-        if (box == nullptr) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        auto* buttons = modal->findChild<QDialogButtonBox*>();
+        if (dialog == nullptr || buttons == nullptr) {
             modal->close();
             return;
         }
-        QTest::keyClicks(box, Q(chosen));
-        QTest::keyClick(box, Qt::Key_Return);
-        if (modal->isVisible())  // the first Return went to the name box's completion list
-            QTest::keyClick(box, Qt::Key_Return);
+        // The path typed whole into the name box, then Open. Typing key by
+        // key races with the dialog reading folders in the background.
+        auto* nameBox = modal->findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(nameBox != nullptr);
+        nameBox->setText(Q(chosen));
+        QMetaObject::invokeMethod(dialog, "accept");
     });
+
     session.Click("BrowseButton");
 
     QCOMPARE(session.FileField()->text(), Q(chosen));
