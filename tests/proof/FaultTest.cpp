@@ -15,11 +15,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/proof/ProofSupport.h"
@@ -28,7 +26,6 @@
 namespace {
 
 using namespace proof;
-using testfiles::Exists;
 using testfiles::PatternBytes;
 using testfiles::TempFolder;
 using testfiles::WriteFile;
