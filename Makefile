@@ -35,7 +35,7 @@ test: build
 test-asan: deps
 	@echo "Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer ($(ASAN_DIR))"
 	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_SANITIZE=ON -DQUORVEX_GUI=OFF >/dev/null
-	@cmake --build $(ASAN_DIR) -j$(JOBS)
+	@cmake --build $(ASAN_DIR) -j$(JOBS) --target unit_tests
 	cd $(ASAN_DIR) && ctest -L unit --output-on-failure -j$(JOBS)
 
 # The fuzz targets alone, built with clang and libFuzzer.
@@ -54,4 +54,4 @@ install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

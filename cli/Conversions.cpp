@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 #include "cli/SignalCleanup.h"
 #include "engine/CheckPhrase.h"
@@ -21,8 +22,9 @@ namespace {
 
 constexpr std::size_t SuffixLength = sizeof(LockedSuffix) - 1;
 
+// One line per message, whatever bytes the names in it hold.
 void Report(const std::string& file, const std::string& text) {
-    std::fprintf(stderr, "quorvex-cli: %s: %s\n", file.c_str(), text.c_str());
+    std::fprintf(stderr, "quorvex-cli: %s: %s\n", PrintableText(file).c_str(), PrintableText(text).c_str());
 }
 
 // The name a decrypted file takes: its name without a trailing ".locked",

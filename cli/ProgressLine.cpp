@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "cli/PrintableText.h"
 #include "cli/SignalCleanup.h"
 
 namespace {
@@ -40,7 +41,7 @@ std::string Shortened(const std::string& name, std::size_t room) {
 }  // namespace
 
 ProgressLine::ProgressLine(std::string action, std::string file)
-    : action(std::move(action)), file(std::move(file)), terminal(isatty(STDERR_FILENO) == 1) {}
+    : action(std::move(action)), file(PrintableText(file)), terminal(isatty(STDERR_FILENO) == 1) {}
 
 ProgressLine::~ProgressLine() { Clear(); }
 

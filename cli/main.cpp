@@ -69,7 +69,9 @@ std::optional<bool> StoredSuffixSetting() {
         RegistryManager registryManager(SettingsCompany, SettingsProduct);
         return ReadLockExtensionSetting(registryManager);
     } catch (const ERegistryException& error) {
-        Complain(std::string("cannot read the setting for the \".locked\" suffix: ") + error.what());
+        // The store's own texts name the value only; say where it is.
+        Complain(std::string("cannot read the setting for the \".locked\" suffix (entry ") +
+                 LockExtensionEntry + " in " + TRegistry::HivePath() + "): " + error.what());
         Complain("choose with --suffix or --no-suffix");
         return std::nullopt;
     }

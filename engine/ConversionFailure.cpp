@@ -27,6 +27,8 @@ std::string DescribeFailure(const ConversionFailure& failure, const std::string&
             return WithSystemError("there is not enough space on the disk", failure.systemError);
         if (failure.systemError == EFBIG)
             return WithSystemError("the file would exceed the allowed file size", failure.systemError);
+        if (failure.systemError == ENAMETOOLONG)
+            return "the name is too long for the temporary file beside it; give the file a shorter name";
         if (failure.systemError == EACCES || failure.systemError == EROFS)
             return WithSystemError("the folder of the file cannot be written to", failure.systemError);
         return WithSystemError("the converted file cannot be written", failure.systemError);

@@ -1,6 +1,7 @@
 #include "engine/FileManager.h"
 
 #include <fcntl.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,10 +65,7 @@ bool CopyOwnerAndMode(int fd, const struct stat& source) {
 class WipedBuffer {
 public:
     explicit WipedBuffer(std::size_t length) : bytes(new unsigned char[length]), length(length) {}
-    ~WipedBuffer() {
-        volatile unsigned char* wipe = bytes.get();
-        for (std::size_t n = 0; n < length; ++n) wipe[n] = 0;
-    }
+    ~WipedBuffer() { explicit_bzero(bytes.get(), length); }
     WipedBuffer(const WipedBuffer&) = delete;
     WipedBuffer& operator=(const WipedBuffer&) = delete;
 

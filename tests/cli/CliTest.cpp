@@ -403,6 +403,21 @@ TEST_F(CliTest, EachFailedFileGetsOneLineAndTheOthersAreConverted) {
     EXPECT_EQ(ReadFile(At("read-only")), plain);
 }
 
+TEST_F(CliTest, NamesAreEscapedSoAMessageStaysOneHarmlessLine) {
+    // A name can hold a line break, a terminal escape and bytes that are
+    // not UTF-8; printed raw, it would fake a second message or reach the
+    // terminal as a command.
+    const std::string name = "ok\nquorvex-cli: all converted\x1b[2J\xE9 \xC3\xA9";
+    WriteFile(At(name), plain);
+    chmod(At(name).c_str(), 0444);
+
+    Outcome outcome = Run({"encrypt", "--password-stdin", "--no-suffix", name});
+
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "quorvex-cli: ok\\nquorvex-cli: all converted\\x1b[2J\\xe9 \xC3\xA9: " +
+                               DescribeFailure({FailureReason::ReadOnly}, name) + "\n");
+}
+
 TEST_F(CliTest, WrongPasswordLeavesFileAndNameAsTheyWere) {
     WriteEncrypted("a.locked", plain, "right");
     const Bytes before = ReadFile(At("a.locked"));

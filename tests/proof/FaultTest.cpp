@@ -33,7 +33,7 @@ using Names = std::vector<std::string>;
 
 constexpr std::size_t MiB = 1 << 20;
 constexpr char NotRegular[] = "it is not a regular file (a folder, device, pipe or symbolic link)";
-constexpr char NameTooLong[] = "the converted file cannot be written (File name too long)";
+constexpr char NameTooLong[] = "the name is too long for the temporary file beside it; give the file a shorter name";
 
 Words CommandFor(bool encrypt, const std::string& file) {
     if (encrypt) return {"encrypt", "--suffix", "--password-stdin", "--", file};
