@@ -49,31 +49,31 @@ cli="$repo/build/bin/quorvex-cli"
 mkdir -p "$dir"
 work=$(mktemp -d "$dir/run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/xdg-config" XDG_DATA_HOME="$work/xdg-data" GNUPGHOME="$work/gnupg"
+export XDG_CONFIG_HOME="$work/xdg-config" XDG_DATA_HOME="$work/xdg-share" GNUPGHOME="$work/gnupg"
 mkdir -p "$GNUPGHOME" && chmod 700 "$GNUPGHOME"
 password="correct horse battery staple"
 $only_quorvex || age-keygen -o "$work/age-key.txt" 2>/dev/null
 
-# Prints "seconds peak-KiB" of the median run of a shell command; the
-# command runs in $work with the file named "data", restored by `prepare`
-# before every run.
-measure() {
-  local prepare=$1 command=$2 results=()
-  for ((run = 0; run < runs; run++)); do
-    (cd "$work" && eval "$prepare") >/dev/null 2>&1
-    sync
-    local seconds kib status
-    (cd "$work" && /usr/bin/time -o "$work/time.out" -f "%e %M %x" bash -c "$command && sync" \
-       >/dev/null 2>"$work/stderr.out") || true
-    read -r seconds kib status < <(tail -n 1 "$work/time.out")
-    if [ "$status" != 0 ]; then
-      echo "FAILED: $command: $(cat "$work/stderr.out")" >&2
-      echo "failed failed"
-      return
-    fi
-    results+=("$seconds $kib")
-  done
-  printf '%s\n' "${results[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+# One timed run: `prepare` restores the inputs in $work, then `command`
+# runs there followed by sync. Prints "seconds peak-KiB", or "failed".
+measure_once() {
+  local prepare=$1 command=$2 seconds kib status
+  (cd "$work" && eval "$prepare") >/dev/null 2>&1
+  sync
+  (cd "$work" && /usr/bin/time -o "$work/time.out" -f "%e %M %x" bash -c "$command && sync" \
+     >/dev/null 2>"$work/stderr.out") || true
+  read -r seconds kib status < <(tail -n 1 "$work/time.out")
+  if [ "$status" != 0 ]; then
+    echo "FAILED: $command: $(cat "$work/stderr.out")" >&2
+    echo "failed failed"
+  else
+    echo "$seconds $kib"
+  fi
+}
+
+median() {  # file of "seconds kib" lines
+  if grep -q failed "$1"; then echo "failed failed"; return; fi
+  sort -n "$1" | sed -n "$((($(wc -l <"$1") + 1) / 2))p"
 }
 
 row() {  # tool operation size-MiB seconds peak-KiB copy-seconds
@@ -86,52 +86,61 @@ row() {  # tool operation size-MiB seconds peak-KiB copy-seconds
     printf "| %-22s | %-7s | %5d MiB | %7.2f | %8.0f | %8.1f | %5.2f |\n", tool, op, mib, s, mbs, kib / 1024, s / copy }'
 }
 
+# The cases: tool, operation, how to restore the input, the command.
+names=() ops=() prepares=() commands=()
+add_case() { names+=("$1"); ops+=("$2"); prepares+=("$3"); commands+=("$4"); }
+
+restore="cp --reflink=never original data"
+add_case "cp + sync" copy "$restore; rm -f copy" "cp data copy"
+add_case "quorvex-cli" encrypt "$restore" "'$cli' encrypt --no-suffix --password-stdin data <<<'$password'"
+add_case "quorvex-cli" decrypt "cp --reflink=never encrypted-data data" \
+         "'$cli' decrypt --password-stdin data <<<'$password'"
+gpg_options="--batch --yes --quiet --pinentry-mode loopback --passphrase '$password'"
+openssl_options="-aes-256-ctr -pbkdf2 -pass 'pass:$password'"
+if ! $only_quorvex; then
+  add_case "ccrypt" encrypt "$restore; rm -f data.cpt" "ccrypt -e -K '$password' data"
+  add_case "ccrypt" decrypt "rm -f data data.cpt; cp ccrypt-data.cpt data.cpt" "ccrypt -d -K '$password' data.cpt"
+  add_case "gpg --symmetric" encrypt "$restore; rm -f data.gpg" "gpg $gpg_options --symmetric -o data.gpg data"
+  add_case "gpg --symmetric" decrypt "rm -f data" "gpg $gpg_options -o data -d gpg-data.gpg"
+  add_case "age (key file)" encrypt "$restore; rm -f data.age" "age -e -i age-key.txt -o data.age data"
+  add_case "age (key file)" decrypt "rm -f data" "age -d -i age-key.txt -o data age-data.age"
+  add_case "openssl enc" encrypt "$restore; rm -f data.enc" "openssl enc $openssl_options -in data -out data.enc"
+  add_case "openssl enc" decrypt "rm -f data" "openssl enc -d $openssl_options -in openssl-data.enc -out data"
+fi
+
 echo
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo) memory;" \
-     "folder $dir on $(df -T "$dir" | awk 'NR == 2 {print $2}')"
+     "folder $dir on $(df -T "$dir" | awk 'NR == 2 {print $2}'); median of $runs runs, the cases taking turns"
 echo
 echo "| tool                   | op      | size      | seconds |     MB/s | peak MiB | × copy |"
 echo "|------------------------|---------|-----------|---------|----------|----------|--------|"
 for mib in $sizes; do
-  original="$work/original"
-  { openssl enc -aes-128-ctr -pass pass:bench -nosalt -pbkdf2 </dev/zero 2>/dev/null || true; } |
-    head -c "$((mib * 1048576))" >"$original"
-  cp "$original" "$work/encrypted-data"
-  "$cli" encrypt --no-suffix --password-stdin "$work/encrypted-data" <<<"$password"
-
-  restore="cp --reflink=never original data"
-  read -r copy_s copy_kib < <(measure "$restore" "cp data copy")
-  row "cp + sync" copy "$mib" "$copy_s" "$copy_kib" "$copy_s"
-
-  run() {  # tool operation prepare command
-    local s kib
-    read -r s kib < <(measure "$3" "$4")
-    row "$1" "$2" "$mib" "$s" "$kib" "$copy_s"
-  }
-  run "quorvex-cli" encrypt "$restore" "'$cli' encrypt --no-suffix --password-stdin data <<<'$password'"
-  run "quorvex-cli" decrypt "cp --reflink=never encrypted-data data" \
-      "'$cli' decrypt --password-stdin data <<<'$password'"
-  $only_quorvex && continue
-
-  run "ccrypt" encrypt "$restore; rm -f data.cpt" "ccrypt -e -K '$password' data"
-  (cd "$work" && rm -f data.cpt && cp original data && ccrypt -e -K "$password" data && mv data.cpt ccrypt-data.cpt)
-  run "ccrypt" decrypt "rm -f data data.cpt; cp ccrypt-data.cpt data.cpt" "ccrypt -d -K '$password' data.cpt"
-
-  gpg_options="--batch --yes --quiet --pinentry-mode loopback --passphrase '$password'"
-  run "gpg --symmetric" encrypt "$restore; rm -f data.gpg" "gpg $gpg_options --symmetric -o data.gpg data"
-  (cd "$work" && eval "gpg $gpg_options --symmetric -o gpg-data.gpg original")
-  run "gpg --symmetric" decrypt "rm -f data" "gpg $gpg_options -o data -d gpg-data.gpg"
-
-  run "age (key file)" encrypt "$restore; rm -f data.age" "age -e -i age-key.txt -o data.age data"
-  (cd "$work" && age -e -i age-key.txt -o age-data.age original)
-  run "age (key file)" decrypt "rm -f data" "age -d -i age-key.txt -o data age-data.age"
-
-  openssl_options="-aes-256-ctr -pbkdf2 -pass 'pass:$password'"
-  run "openssl enc" encrypt "$restore; rm -f data.enc" "openssl enc $openssl_options -in data -out data.enc"
-  (cd "$work" && eval "openssl enc $openssl_options -in original -out openssl-data.enc")
-  run "openssl enc" decrypt "rm -f data" "openssl enc -d $openssl_options -in openssl-data.enc -out data"
-
-  rm -f "$work"/*data* "$work/original" "$work/copy"
+  (
+    cd "$work"
+    { openssl enc -aes-128-ctr -pass pass:bench -nosalt -pbkdf2 </dev/zero 2>/dev/null || true; } |
+      head -c "$((mib * 1048576))" >original
+    cp original encrypted-data
+    "$cli" encrypt --no-suffix --password-stdin encrypted-data <<<"$password"
+    if ! $only_quorvex; then
+      cp original data && ccrypt -e -K "$password" data && mv data.cpt ccrypt-data.cpt
+      eval "gpg $gpg_options --symmetric -o gpg-data.gpg original"
+      age -e -i age-key.txt -o age-data.age original
+      eval "openssl enc $openssl_options -in original -out openssl-data.enc"
+    fi
+  )
+  # Round after round, every case once, so that a slow spell of the
+  # machine falls on all of them alike.
+  for ((round = 0; round < runs; round++)); do
+    for i in "${!names[@]}"; do
+      measure_once "${prepares[$i]}" "${commands[$i]}" >>"$work/results-$i"
+    done
+  done
+  read -r copy_s _ < <(median "$work/results-0")
+  for i in "${!names[@]}"; do
+    read -r s kib < <(median "$work/results-$i")
+    row "${names[$i]}" "${ops[$i]}" "$mib" "$s" "$kib" "$copy_s"
+  done
+  rm -f "$work"/results-* "$work"/*data* "$work"/original "$work"/copy
 done
 echo
 

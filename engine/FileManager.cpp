@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/ChunkWriter.h"
 #include "engine/Cryptography.h"
 #include "platform/PosixFile.h"
 
@@ -74,30 +75,6 @@ public:
 private:
     std::unique_ptr<unsigned char[]> bytes;
     std::size_t length;
-};
-
-// Starts writing each chunk to disk as soon as it is in the page cache and
-// waits for chunks a few megabytes behind. The disk then works while the
-// next chunks are read and converted, the final fsync finds little left to
-// do, and dirty pages stay bounded whatever the file's size.
-class WriteBehind {
-public:
-    explicit WriteBehind(int fd) : fd(fd) {}
-
-    void Written(std::uint64_t offset, std::size_t length) {
-        sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
-                        SYNC_FILE_RANGE_WRITE);
-        if (offset >= Distance) {
-            // Errors surface again at fsync, which is checked.
-            sync_file_range(fd, static_cast<off64_t>(offset - Distance), static_cast<off64_t>(length),
-                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                SYNC_FILE_RANGE_WAIT_AFTER);
-        }
-    }
-
-private:
-    static constexpr std::uint64_t Distance = 8 * ChunkSize;
-    int fd;
 };
 
 }  // namespace
@@ -184,42 +161,47 @@ bool FileManager::Convert(const char* path, const char* password, bool encrypt) 
     // Output is written in whole chunks at chunk-aligned offsets, so no page
     // is written twice while the disk is already busy with it. The encrypted
     // head shifts the content by its length; those bytes are carried over
-    // from one chunk to the next.
-    WipedBuffer buffer(ChunkSize + BlockSize);
+    // from one chunk to the next. Two buffers take turns: one is converted
+    // while the writer writes the other.
+    WipedBuffer buffers[2] = {WipedBuffer(ChunkSize + BlockSize), WipedBuffer(ChunkSize + BlockSize)};
+    int filling = 0;
     std::size_t carried = 0;
     if (encrypt) {
-        std::memcpy(buffer.Get(), head, phraseLength);
+        std::memcpy(buffers[filling].Get(), head, phraseLength);
         carried = phraseLength;
     }
     const std::uint64_t total = static_cast<std::uint64_t>(original.st_size);
     std::uint64_t done = encrypt ? 0 : std::min<std::uint64_t>(phraseLength, total);
-    std::uint64_t written = 0;
-    WriteBehind writeBehind(temporary.Get());
+    ChunkWriter writer(temporary.Get());
+    // The writer must be done with the temporary file before it is closed.
+    auto stopAndDiscard = [&](FailureReason reason, int systemError = 0) {
+        writer.Finish();
+        return failAndDiscard(reason, systemError);
+    };
     for (;;) {
-        unsigned char* content = buffer.Get() + carried;
+        unsigned char* buffer = buffers[filling].Get();
+        unsigned char* content = buffer + carried;
         ssize_t got = ReadUpTo(file.Get(), content, ChunkSize);
-        if (got < 0) return failAndDiscard(FailureReason::CannotRead, errno);
+        if (got < 0) return stopAndDiscard(FailureReason::CannotRead, errno);
         const std::size_t length = static_cast<std::size_t>(got);
         for (std::size_t offset = 0; offset < length; offset += BlockSize) {
             int block = static_cast<int>(std::min(BlockSize, length - offset));
             bool converted = encrypt ? cryptography.Encrypt(block, content + offset, password)
                                      : cryptography.Decrypt(block, content + offset, password);
-            if (!converted) return failAndDiscard(FailureReason::CipherUnavailable);
+            if (!converted) return stopAndDiscard(FailureReason::CipherUnavailable);
         }
         const std::size_t ready = carried + length;
         const std::size_t now = std::min(ready, ChunkSize);
-        if (now > 0) {
-            if (!WriteAll(temporary.Get(), buffer.Get(), now))
-                return failAndDiscard(FailureReason::CannotWrite, errno);
-            writeBehind.Written(written, now);
-            written += now;
-        }
+        if (now > 0 && !writer.Submit(buffer, now)) return stopAndDiscard(FailureReason::CannotWrite, errno);
+        // The other buffer is free once Submit has returned.
         carried = ready - now;
-        std::memmove(buffer.Get(), buffer.Get() + now, carried);
+        filling = 1 - filling;
+        std::memcpy(buffers[filling].Get(), buffer + now, carried);
         done += length;
         if (length > 0 && progress) progress(done, total);
         if (length < ChunkSize && carried == 0) break;
     }
+    if (!writer.Finish()) return failAndDiscard(FailureReason::CannotWrite, errno);
 
     // Whatever another program wrote to the file meanwhile would be lost
     // with the old file, so such a conversion is given up.
