@@ -57,7 +57,9 @@ bool ReadDocument(const QString& helpFile, QTextDocument& document, QString& pro
     if (!QFileInfo(helpFile).isFile()) {
         problem = QApplication::translate("HelpEngine",
                                           "Cannot find the help file %1.\n\n"
-                                          "The help may not be installed, or not completely.")
+                                          "The help may not be installed, or not completely. After "
+                                          "installing Quorvex, run quorvex-setup once to tell it where "
+                                          "the help is.")
                       .arg(shown);
         return false;
     }

@@ -160,6 +160,8 @@ void TfrmMain::FormCreate()
             ShowFilePath(firstArgumentBytes);
         else
             ui->FileEdit->setText(commandLine.at(1));
+        // The file is chosen already: what is left to type is the password.
+        ui->PasswordOneEdit->setFocus();
     }
     PlaceOuterCornerAt(QCursor::pos());
     raise();

@@ -356,6 +356,8 @@ void MainWindowTest::startsEmptyWithMaskedPasswords()
     QVERIFY(!session.CommandsEnabled());
     QVERIFY(session.Button("BrowseButton")->isEnabled());
     QVERIFY(session.messages.Shown().empty());
+    QVERIFY(ShowActive(session.Window()));
+    QCOMPARE(QApplication::focusWidget(), session.FileField());
 }
 
 void MainWindowTest::startArgumentFillsFileField_data()
@@ -375,6 +377,9 @@ void MainWindowTest::startArgumentFillsFileField()
     Session session(arguments);
     QCOMPARE(session.FileField()->text(), fileField);
     QVERIFY(!session.CommandsEnabled());
+    // Typing goes straight into the password field.
+    QVERIFY(ShowActive(session.Window()));
+    QCOMPARE(QApplication::focusWidget(), session.PasswordField());
     session.Type({}, "pw", {});
     QVERIFY(!session.CommandsEnabled());
     session.Type({}, {}, "pw");
