@@ -129,9 +129,13 @@ for mib in $sizes; do
     fi
   )
   # Round after round, every case once, so that a slow spell of the
-  # machine falls on all of them alike.
+  # machine falls on all of them alike; each round starts one case later,
+  # so no case always follows the same one (a disk still busy with the
+  # previous case's output would otherwise always slow the same case).
+  count=${#names[@]}
   for ((round = 0; round < runs; round++)); do
-    for i in "${!names[@]}"; do
+    for ((step = 0; step < count; step++)); do
+      i=$(((round + step) % count))
       measure_once "${prepares[$i]}" "${commands[$i]}" >>"$work/results-$i"
     done
   done

@@ -4,10 +4,12 @@
 // registry, both of which replace files atomically.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <string>
 
 class FileDescriptor {
@@ -48,10 +50,15 @@ inline bool WriteAll(int fd, const void* data, std::size_t length) {
     return true;
 }
 
+// The folder holding `path`: "." for a bare name, "/" at the root;
+// trailing slashes of the path do not count.
 inline std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
+    std::size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos) return "/";
+    std::size_t slash = path.rfind('/', end);
     if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    std::size_t folderEnd = path.find_last_not_of('/', slash);
+    return folderEnd == std::string::npos ? "/" : path.substr(0, folderEnd + 1);
 }
 
 // Flushes a folder, so a rename inside it survives a power loss. File
@@ -59,4 +66,49 @@ inline std::string FolderOf(const std::string& path) {
 inline bool FlushFolder(const std::string& folder) {
     FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return dir.IsOpen() && (fsync(dir.Get()) == 0 || errno == EINVAL);
+}
+
+// Reads a small regular file whole into `text`. Gives 0, or the errno of
+// the failure: ENOENT for a missing file, EISDIR or EINVAL for something
+// that is not a regular file, EFBIG past `maxSize` bytes. Opens without
+// blocking, so a pipe put in the file's place cannot stall the program.
+inline int ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& text) {
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.IsOpen()) return errno;
+    struct stat info;
+    if (fstat(file.Get(), &info) != 0) return errno;
+    if (!S_ISREG(info.st_mode)) return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    text.clear();
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = read(file.Get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (got == 0) return 0;
+        if (text.size() + static_cast<std::size_t>(got) > maxSize) return EFBIG;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+// Replaces (or creates) `target` with `content` in one step: a temporary
+// file beside it with the given mode, fsync, rename over it, folder
+// flushed. A reader or a crash sees the old content or the new one, never
+// a part. Gives 0, or the errno of the failure.
+inline int ReplaceFileAtomically(const std::string& target, const std::string& content, mode_t mode) {
+    std::string temporary = target + ".new-XXXXXX";
+    FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
+    if (!file.IsOpen()) return errno;
+    int error = 0;
+    if (!WriteAll(file.Get(), content.data(), content.size()) || fchmod(file.Get(), mode) != 0 ||
+        fsync(file.Get()) != 0)
+        error = errno;
+    if (!file.Close() && error == 0) error = errno;
+    if (error == 0 && rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        unlink(temporary.c_str());
+        return error;
+    }
+    return FlushFolder(FolderOf(target)) ? 0 : errno;
 }

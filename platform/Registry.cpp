@@ -46,30 +46,12 @@ std::string InvalidType(const std::string& name) {
 
 // The hive's text; a missing file is an empty hive.
 std::string ReadHiveText(const std::string& path) {
-    // Non-blocking, so a pipe put in the file's place cannot stall the program.
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.Get() < 0) {
-        if (errno == ENOENT) return {};
-        FailFile(path, "cannot be read", errno);
-    }
-    struct stat info;
-    if (fstat(file.Get(), &info) != 0) FailFile(path, "cannot be read", errno);
-    if (!S_ISREG(info.st_mode))
-        FailFile(path, "cannot be read", S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-
     std::string text;
-    char buffer[65536];
-    while (true) {
-        ssize_t got = read(file.Get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            FailFile(path, "cannot be read", errno);
-        }
-        if (got == 0) return text;
-        if (text.size() + static_cast<std::size_t>(got) > MaxHiveSize)
-            FailFile(path, "is too large to be a registry file", EFBIG);
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
+    const int error = ReadWholeFile(path, MaxHiveSize, text);
+    if (error == ENOENT) return {};
+    if (error == EFBIG) FailFile(path, "is too large to be a registry file", EFBIG);
+    if (error != 0) FailFile(path, "cannot be read", error);
+    return text;
 }
 
 RegistryHive LoadHive(const std::string& path) {
@@ -141,20 +123,7 @@ void SaveHive(const std::string& path, const RegistryHive& hive) {
     mode_t mode = 0600;
     if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
 
-    std::string temporary = target + ".new-XXXXXX";
-    FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.Get() < 0) FailFile(path, "cannot be written", errno);
-    bool written = WriteAll(file.Get(), text.data(), text.size()) &&
-                   (mode == 0600 || fchmod(file.Get(), mode) == 0) &&
-                   fsync(file.Get()) == 0;
-    written = file.Close() && written;
-    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        unlink(temporary.c_str());
-        FailFile(path, "cannot be written", error);
-    }
-    // The rename itself lasts only once the folder is on disk.
-    if (!FlushFolder(FolderOf(target))) FailFile(path, "may not have reached the disk", errno);
+    if (int error = ReplaceFileAtomically(target, text, mode)) FailFile(path, "cannot be written", error);
 }
 
 // Runs one change under the lock on the hive as it is on disk now; the hive

@@ -21,66 +21,14 @@ std::string ErrorText(int error) { return std::generic_category().message(error)
     throw SetupError(what + " '" + path + "' (" + ErrorText(error) + ")");
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor() {
-        if (fd >= 0) close(fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd; }
-    // Closes now and tells whether the close went well: on some file systems
-    // the last write error only shows here.
-    bool Close() {
-        int result = close(fd);
-        fd = -1;
-        return result == 0;
-    }
-
-private:
-    int fd;
-};
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<std::string> ReadSmallFile(const std::string& path) {
-    // Non-blocking, so a pipe in the file's place cannot stall the installer.
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.Get() < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        Fail("Cannot read", path, errno);
-    }
-    struct stat info;
-    if (fstat(file.Get(), &info) != 0) Fail("Cannot read", path, errno);
-    if (!S_ISREG(info.st_mode)) Fail("Cannot read", path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-
     std::string text;
-    char buffer[65536];
-    while (true) {
-        ssize_t got = read(file.Get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            Fail("Cannot read", path, errno);
-        }
-        if (got == 0) return text;
-        if (text.size() + static_cast<std::size_t>(got) > MaxFileSize)
-            Fail("Cannot read", path, EFBIG);
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
+    const int error = ReadWholeFile(path, MaxFileSize, text);
+    if (error == ENOENT) return std::nullopt;
+    if (error != 0) Fail("Cannot read", path, error);
+    return text;
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
@@ -88,21 +36,7 @@ void WriteFileAtomically(const std::string& path, const std::string& content, mo
     struct stat info;
     if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) target = ResolvedPath(path);
 
-    std::string temporary = target + ".new-XXXXXX";
-    FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.Get() < 0) Fail("Cannot write", path, errno);
-    bool written = WriteAll(file.Get(), content) && fchmod(file.Get(), mode) == 0 &&
-                   fsync(file.Get()) == 0;
-    written = file.Close() && written;
-    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        unlink(temporary.c_str());
-        Fail("Cannot write", path, error);
-    }
-    // The rename itself lasts only once the folder is on disk.
-    FileDescriptor folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() < 0 || (fsync(folder.Get()) != 0 && errno != EINVAL))
-        Fail("Cannot be sure of having written", path, errno);
+    if (int error = ReplaceFileAtomically(target, content, mode)) Fail("Cannot write", path, error);
 }
 
 std::optional<mode_t> FileMode(const std::string& path) {
@@ -142,15 +76,6 @@ bool RemoveEmptyFolder(const std::string& path) {
     if (rmdir(path.c_str()) == 0) return true;
     if (errno == ENOENT || errno == ENOTEMPTY || errno == EEXIST) return false;
     Fail("Cannot remove the folder", path, errno);
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t end = path.find_last_not_of('/');
-    if (end == std::string::npos) return "/";
-    std::size_t slash = path.rfind('/', end);
-    if (slash == std::string::npos) return ".";
-    std::size_t folderEnd = path.find_last_not_of('/', slash);
-    return folderEnd == std::string::npos ? "/" : path.substr(0, folderEnd + 1);
 }
 
 std::string ResolvedPath(const std::string& path) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/PosixFile.h"
+
 // A step of the installer failed; the text says what, for the user.
 class SetupError : public std::runtime_error {
 public:
@@ -39,7 +41,6 @@ bool RemoveFile(const std::string& path);
 // Removes the folder only when it is empty; false when it stays.
 bool RemoveEmptyFolder(const std::string& path);
 
-std::string FolderOf(const std::string& path);
 // The path with symbolic links, "." and ".." resolved, or the path itself
 // when it does not exist.
 std::string ResolvedPath(const std::string& path);

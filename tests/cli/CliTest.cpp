@@ -29,10 +29,13 @@
 #include "settings/LockExtension.h"
 #include "settings/RegistryManager.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestProcesses.h"
 
 namespace {
 
 using testfiles::Bytes;
+using testfiles::MemoryFile;
+using testfiles::ReadAllAndClose;
 using testfiles::Exists;
 using testfiles::PatternBytes;
 using testfiles::ReadFile;
@@ -63,23 +66,6 @@ std::vector<char*> Argv(std::vector<std::string>& words) {
     return argv;
 }
 
-int MemoryFile(const Bytes& content) {
-    int fd = memfd_create("cli-test", MFD_CLOEXEC);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
-    lseek(fd, 0, SEEK_SET);
-    return fd;
-}
-
-Bytes ReadAll(int fd) {
-    Bytes content;
-    lseek(fd, 0, SEEK_SET);
-    char buffer[4096];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) content.append(buffer, got);
-    close(fd);
-    return content;
-}
-
 // Runs the program in `folder`, in a session of its own without a terminal,
 // with `input` as standard input. `inChild` runs just before the program
 // starts.
@@ -101,8 +87,8 @@ Outcome RunCli(const std::string& folder, Words words, const Bytes& input = "",
     waitpid(child, &waitStatus, 0);
     close(in);
     Outcome outcome = OutcomeOf(waitStatus);
-    outcome.out = ReadAll(out);
-    outcome.err = ReadAll(err);
+    outcome.out = ReadAllAndClose(out);
+    outcome.err = ReadAllAndClose(err);
     return outcome;
 }
 

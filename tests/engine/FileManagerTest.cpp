@@ -7,10 +7,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "engine/Cryptography.h"
 #include "engine/FileManager.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestProcesses.h"
 
 namespace {
 
@@ -299,28 +298,8 @@ TEST_F(FileManagerTest, GivesUpWhenAnotherProgramChangesTheFileMeanwhile) {
     EXPECT_EQ(folder.Names(), Names{"report.doc"});
 }
 
-// Runs `check` as an unprivileged user when the tests run as root (root
-// reads and writes regardless of permissions), and gives its complaint.
-std::string AsUnprivilegedUser(const std::vector<std::string>& folders,
-                               const std::function<std::string()>& check) {
-    if (geteuid() != 0) return check();
-    const uid_t nobody = 65534;
-    for (const std::string& folder : folders)
-        if (chown(folder.c_str(), nobody, nobody) != 0) return "cannot hand " + folder + " over";
-    pid_t child = fork();
-    if (child == 0) {
-        bool dropped = setgid(nobody) == 0 && setuid(nobody) == 0;
-        std::string complaint = dropped ? check() : "cannot drop privileges";
-        if (!complaint.empty()) (void)!write(2, complaint.data(), complaint.size());
-        _exit(complaint.empty() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "the check failed as nobody";
-}
-
 TEST_F(FileManagerTest, WithoutAccessForItsUserNothingIsReadOrLeftBehind) {
-    std::string complaint = AsUnprivilegedUser({folder.Path(), home.Folder().Path()}, [&]() -> std::string {
+    std::string complaint = testfiles::AsUnprivilegedUser({folder.Path(), home.Folder().Path()}, [&]() -> std::string {
         WriteFile(file, "plain");
         chmod(file.c_str(), 0200);
         if (Encrypt(file) || Reason() != FailureReason::CannotRead) return "an unreadable file was read";

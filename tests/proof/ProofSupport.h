@@ -12,7 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/TestProcesses.h"
+
 namespace proof {
+
+using testfiles::AsUnprivilegedUser;
+using testfiles::ChildCheck;
 
 using Bytes = std::string;
 using Words = std::vector<std::string>;
@@ -57,30 +62,6 @@ Outcome RunCli(const std::string& folder, Words words, const Bytes& input = "pw\
 // nothing in the folder was added, removed, renamed, changed or re-moded.
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot(const std::string& folder);
-
-// Runs `check` in a forked process and gives its complaint ("" when it has
-// none). A crash of the child counts as a complaint.
-class ChildCheck {
-public:
-    explicit ChildCheck(const std::function<std::string()>& check);
-    ~ChildCheck();
-    ChildCheck(const ChildCheck&) = delete;
-    ChildCheck& operator=(const ChildCheck&) = delete;
-
-    std::string Complaint();
-
-private:
-    pid_t pid = -1;
-    int reportFile = -1;
-    bool done = false;
-    std::string complaint;
-};
-
-// Runs `check` as the unprivileged user 65534 when the tests run as root
-// (root reads and writes regardless of permissions), after handing it the
-// given folders; as anyone else, runs it directly.
-std::string AsUnprivilegedUser(const std::vector<std::string>& folders,
-                               const std::function<std::string()>& check);
 
 // A file's bytes; and whether they are exactly `expected`, found without
 // holding a copy (several tests compare files of tens of megabytes often).
