@@ -9,7 +9,8 @@
 #   bench/compare-tools.sh [--sizes "512 2048"] [--runs 3] [--dir DIR] [--only-quorvex]
 #
 # Sizes are in MiB. DIR defaults to build/bench-work in this repository and
-# needs room for three copies of the biggest file.
+# needs room for seven copies of the biggest file. With KEEP_RESULTS=1 in
+# the environment, every single run's figures are printed on stderr too.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -144,6 +145,7 @@ for mib in $sizes; do
     read -r s kib < <(median "$work/results-$i")
     row "${names[$i]}" "${ops[$i]}" "$mib" "$s" "$kib" "$copy_s"
   done
+  [ -n "${KEEP_RESULTS:-}" ] && for i in "${!names[@]}"; do echo "${names[$i]} ${ops[$i]}: $(tr "\n" " " <"$work/results-$i")"; done >&2
   rm -f "$work"/results-* "$work"/*data* "$work"/original "$work"/copy
 done
 echo
