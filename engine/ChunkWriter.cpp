@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 #include "platform/PosixFile.h"
 
@@ -24,7 +25,11 @@ ChunkWriter::ChunkWriter(int fd) : fd(fd) {
         // A bigger pipe takes a chunk in fewer rounds; the default works too.
         fcntl(pipeWrite, F_SETPIPE_SZ, PipeSize);
     }
-    thread = std::thread(&ChunkWriter::Run, this);
+    try {
+        thread = std::thread(&ChunkWriter::Run, this);
+    } catch (const std::system_error&) {
+        // No thread to be had: each chunk is then written in Submit itself.
+    }
 }
 
 ChunkWriter::~ChunkWriter() {
@@ -33,14 +38,24 @@ ChunkWriter::~ChunkWriter() {
         stopping = true;
     }
     changed.notify_all();
-    thread.join();
+    if (thread.joinable()) thread.join();
+    ClosePipe();
+}
+
+void ChunkWriter::ClosePipe() {
     if (pipeRead >= 0) close(pipeRead);
     if (pipeWrite >= 0) close(pipeWrite);
+    pipeRead = pipeWrite = -1;
 }
 
 bool ChunkWriter::Submit(const unsigned char* data, std::size_t length) {
     std::unique_lock lock(mutex);
     if (!WaitUntilIdle(lock)) return false;
+    if (!thread.joinable()) {
+        if (Write(data, length)) return true;
+        failure = errno;
+        return false;
+    }
     pending = data;
     pendingLength = length;
     changed.notify_all();
@@ -80,8 +95,7 @@ void ChunkWriter::Run() {
 
 bool ChunkWriter::Write(const unsigned char* data, std::size_t length) {
     bool done = pipeWrite >= 0 ? Splice(data, length) : WriteAll(fd, data, length);
-    if (done) StartWriteback(length);
-    return done;
+    return done && StartWriteback(length);
 }
 
 // Moves the chunk into the pipe by reference and from there into the file,
@@ -92,7 +106,10 @@ bool ChunkWriter::Splice(const unsigned char* data, std::size_t length) {
         ssize_t queued = vmsplice(pipeWrite, &piece, 1, 0);
         if (queued < 0) {
             if (errno == EINTR) continue;
-            return false;
+            // Splicing is not possible here (a sandbox, an old kernel): the
+            // pipe is empty, so the rest simply goes with write().
+            ClosePipe();
+            return WriteAll(fd, data, length);
         }
         for (ssize_t moved = 0; moved < queued;) {
             ssize_t out = splice(pipeRead, nullptr, fd, nullptr, static_cast<std::size_t>(queued - moved), 0);
@@ -100,9 +117,7 @@ bool ChunkWriter::Splice(const unsigned char* data, std::size_t length) {
             if (out < 0 && errno == EINVAL) {
                 // A file system that takes no spliced data: the rest goes
                 // with write(), what the pipe still holds again from the buffer.
-                close(pipeRead);
-                close(pipeWrite);
-                pipeRead = pipeWrite = -1;
+                ClosePipe();
                 return WriteAll(fd, data + moved, length - static_cast<std::size_t>(moved));
             }
             if (out <= 0) {
@@ -117,13 +132,18 @@ bool ChunkWriter::Splice(const unsigned char* data, std::size_t length) {
     return true;
 }
 
-void ChunkWriter::StartWriteback(std::size_t length) {
+// A write error that writeback meets is reported once per open file, to
+// whichever call waits for it first: when that is the wait here, fsync
+// would no longer see it, so it counts here. File systems that cannot
+// sync ranges just write back later.
+bool ChunkWriter::StartWriteback(std::size_t length) {
     const std::uint64_t offset = written;
     written += length;
-    sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
-    if (offset >= WritebackDistance) {
-        // Errors surface again at fsync, which is checked.
-        sync_file_range(fd, static_cast<off64_t>(offset - WritebackDistance), static_cast<off64_t>(length),
-                        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
-    }
+    auto synced = [](int result) { return result == 0 || errno == EINVAL || errno == ESPIPE || errno == ENOSYS; };
+    if (!synced(sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                                SYNC_FILE_RANGE_WRITE)))
+        return false;
+    if (offset < WritebackDistance) return true;
+    return synced(sync_file_range(fd, static_cast<off64_t>(offset - WritebackDistance), static_cast<off64_t>(length),
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER));
 }

@@ -2,7 +2,8 @@
 
 // Writes a file front to back in large chunks on a thread of its own, so
 // the disk's work overlaps the caller's reading and converting of the next
-// chunk; the caller hands over one chunk while the previous one is written.
+// chunk; the caller hands over one chunk while the previous one is written
+// (where no thread can be started, Submit writes the chunk itself).
 //  - Each chunk reaches the page cache through a pipe (vmsplice, then
 //    splice): a copy the kernel makes from its own mapping of the buffer,
 //    which on some virtual machines costs far less than a plain write's
@@ -38,7 +39,8 @@ private:
     bool WaitUntilIdle(std::unique_lock<std::mutex>& lock);
     bool Write(const unsigned char* data, std::size_t length);
     bool Splice(const unsigned char* data, std::size_t length);
-    void StartWriteback(std::size_t length);
+    bool StartWriteback(std::size_t length);
+    void ClosePipe();
 
     const int fd;
     int pipeRead = -1;

@@ -26,6 +26,7 @@ struct ConversionFailure {
 };
 
 // A short lower-case clause for messages, such as
-// "the file is read-only" or "the disk is full (No space left on device)".
+// "the file is read-only" or
+// "there is not enough space on the disk (No space left on device)".
 // `path` is the file the conversion was given.
 std::string DescribeFailure(const ConversionFailure& failure, const std::string& path);

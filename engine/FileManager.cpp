@@ -77,6 +77,24 @@ private:
     std::size_t length;
 };
 
+// Removes the temporary file on every way out of a conversion but its
+// success, an exception included: it may hold plain content, and it would
+// stand in the way of the next attempt.
+class TemporaryFileGuard {
+public:
+    explicit TemporaryFileGuard(std::string path) : path(std::move(path)) {}
+    ~TemporaryFileGuard() {
+        if (!kept) unlink(path.c_str());
+    }
+    TemporaryFileGuard(const TemporaryFileGuard&) = delete;
+    TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
+    void Keep() { kept = true; }
+
+private:
+    std::string path;
+    bool kept = false;
+};
+
 }  // namespace
 
 FileManager::FileManager(const char* phrase) : phrase(new char[std::strlen(phrase) + 1]) {
@@ -152,11 +170,9 @@ bool FileManager::Convert(const char* path, const char* password, bool encrypt) 
     if (!temporary.IsOpen())
         return fail(errno == EEXIST ? FailureReason::TemporaryNameTaken : FailureReason::CannotWrite,
                     errno);
-    auto failAndDiscard = [&](FailureReason reason, int systemError = 0) {
-        if (temporary.IsOpen()) temporary.Close();
-        unlink(temporaryPath.c_str());
-        return fail(reason, systemError);
-    };
+    // Declared in this order, so on the way out the writer is done with the
+    // temporary file before it is removed, and removed before it is closed.
+    TemporaryFileGuard discardUnlessKept(temporaryPath);
 
     // Output is written in whole chunks at chunk-aligned offsets, so no page
     // is written twice while the disk is already busy with it. The encrypted
@@ -173,26 +189,21 @@ bool FileManager::Convert(const char* path, const char* password, bool encrypt) 
     const std::uint64_t total = static_cast<std::uint64_t>(original.st_size);
     std::uint64_t done = encrypt ? 0 : std::min<std::uint64_t>(phraseLength, total);
     ChunkWriter writer(temporary.Get());
-    // The writer must be done with the temporary file before it is closed.
-    auto stopAndDiscard = [&](FailureReason reason, int systemError = 0) {
-        writer.Finish();
-        return failAndDiscard(reason, systemError);
-    };
     for (;;) {
         unsigned char* buffer = buffers[filling].Get();
         unsigned char* content = buffer + carried;
         ssize_t got = ReadUpTo(file.Get(), content, ChunkSize);
-        if (got < 0) return stopAndDiscard(FailureReason::CannotRead, errno);
+        if (got < 0) return fail(FailureReason::CannotRead, errno);
         const std::size_t length = static_cast<std::size_t>(got);
         for (std::size_t offset = 0; offset < length; offset += BlockSize) {
             int block = static_cast<int>(std::min(BlockSize, length - offset));
             bool converted = encrypt ? cryptography.Encrypt(block, content + offset, password)
                                      : cryptography.Decrypt(block, content + offset, password);
-            if (!converted) return stopAndDiscard(FailureReason::CipherUnavailable);
+            if (!converted) return fail(FailureReason::CipherUnavailable);
         }
         const std::size_t ready = carried + length;
         const std::size_t now = std::min(ready, ChunkSize);
-        if (now > 0 && !writer.Submit(buffer, now)) return stopAndDiscard(FailureReason::CannotWrite, errno);
+        if (now > 0 && !writer.Submit(buffer, now)) return fail(FailureReason::CannotWrite, errno);
         // The other buffer is free once Submit has returned.
         carried = ready - now;
         filling = 1 - filling;
@@ -201,27 +212,28 @@ bool FileManager::Convert(const char* path, const char* password, bool encrypt) 
         if (length > 0 && progress) progress(done, total);
         if (length < ChunkSize && carried == 0) break;
     }
-    if (!writer.Finish()) return failAndDiscard(FailureReason::CannotWrite, errno);
+    if (!writer.Finish()) return fail(FailureReason::CannotWrite, errno);
 
     // Whatever another program wrote to the file meanwhile would be lost
     // with the old file, so such a conversion is given up.
     struct stat afterwards;
-    if (fstat(file.Get(), &afterwards) != 0) return failAndDiscard(FailureReason::CannotRead, errno);
-    if (!SameContentStamp(original, afterwards)) return failAndDiscard(FailureReason::FileChanged);
+    if (fstat(file.Get(), &afterwards) != 0) return fail(FailureReason::CannotRead, errno);
+    if (!SameContentStamp(original, afterwards)) return fail(FailureReason::FileChanged);
 
     if (!CopyOwnerAndMode(temporary.Get(), original))
-        return failAndDiscard(FailureReason::CannotWrite, errno);
-    if (fsync(temporary.Get()) != 0) return failAndDiscard(FailureReason::CannotWrite, errno);
-    if (!temporary.Close()) return failAndDiscard(FailureReason::CannotWrite, errno);
+        return fail(FailureReason::CannotWrite, errno);
+    if (fsync(temporary.Get()) != 0) return fail(FailureReason::CannotWrite, errno);
+    if (!temporary.Close()) return fail(FailureReason::CannotWrite, errno);
 
     // The name must still lead to the file that was read.
     struct stat current;
     if (lstat(path, &current) != 0 || !SameFile(current, original))
-        return failAndDiscard(FailureReason::FileChanged);
+        return fail(FailureReason::FileChanged);
 
     // One atomic step: at every moment the name holds either the old file
     // or the complete new one.
-    if (rename(temporaryPath.c_str(), path) != 0) return failAndDiscard(FailureReason::CannotWrite, errno);
+    if (rename(temporaryPath.c_str(), path) != 0) return fail(FailureReason::CannotWrite, errno);
+    discardUnlessKept.Keep();
     FlushFolder(FolderOf(path));
     return true;
 }

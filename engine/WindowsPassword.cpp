@@ -2,9 +2,8 @@
 
 #include <string.h>
 
-#include <cstdint>
-
 #include "engine/FileManager.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -26,56 +25,32 @@ std::optional<unsigned char> Windows1252Byte(char32_t character) {
     return std::nullopt;
 }
 
-// Decodes one UTF-8 sequence at `at`, refusing overlong forms, surrogates
-// and code points beyond U+10FFFF.
-std::optional<char32_t> NextCharacter(std::string_view text, std::size_t& at) {
-    unsigned char lead = static_cast<unsigned char>(text[at]);
-    int extra;
-    char32_t character;
-    if (lead < 0x80) {
-        ++at;
-        return lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        character = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        character = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        character = lead & 0x07;
-    } else {
-        return std::nullopt;
-    }
-    if (text.size() - at <= static_cast<std::size_t>(extra)) return std::nullopt;
-    for (int n = 1; n <= extra; ++n) {
-        unsigned char next = static_cast<unsigned char>(text[at + n]);
-        if ((next & 0xC0) != 0x80) return std::nullopt;
-        character = (character << 6) | (next & 0x3F);
-    }
-    static constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-    if (character < smallest[extra] || character > 0x10FFFF ||
-        (character >= 0xD800 && character <= 0xDFFF))
-        return std::nullopt;
-    at += extra + 1;
-    return character;
-}
+// Wipes the string's bytes when it goes, whichever way the function ends.
+class WipedString {
+public:
+    explicit WipedString(std::size_t capacity) { text.reserve(capacity); }
+    ~WipedString() { explicit_bzero(text.data(), text.size()); }
+    WipedString(const WipedString&) = delete;
+    WipedString& operator=(const WipedString&) = delete;
+    std::string text;
+};
 
 }  // namespace
 
 std::optional<std::string> Windows1252Password(std::string_view utf8) {
-    std::string bytes;
+    // Reserved in full, so growing never leaves a copy in freed memory.
+    WipedString bytes(utf8.size());
     bool beyondAscii = false;
     for (std::size_t at = 0; at < utf8.size();) {
-        std::optional<char32_t> character = NextCharacter(utf8, at);
+        std::optional<char32_t> character = DecodeUtf8(utf8, at);
         if (!character) return std::nullopt;
         std::optional<unsigned char> byte = Windows1252Byte(*character);
         if (!byte) return std::nullopt;
         beyondAscii = beyondAscii || *character >= 0x80;
-        bytes += static_cast<char>(*byte);
+        bytes.text += static_cast<char>(*byte);
     }
     if (!beyondAscii) return std::nullopt;
-    return bytes;
+    return std::optional<std::string>(std::in_place, bytes.text.data(), bytes.text.size());
 }
 
 bool DecryptAcceptingWindowsPassword(FileManager& fileManager, const char* path,

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,15 @@ TEST_F(FileManagerTest, KeepsPermissionsAndWritesThroughAPrivateTemporaryFile) {
     fileManager.SetProgressHandler(nullptr);
     ASSERT_TRUE(Decrypt(file));
     EXPECT_EQ(ModeOf(file), 0640u);
+}
+
+TEST_F(FileManagerTest, AnExceptionFromTheProgressHandlerLeavesNothingBehind) {
+    const Bytes plain = PatternBytes(3 * ChunkSize);
+    WriteFile(file, plain);
+    fileManager.SetProgressHandler([](std::uint64_t, std::uint64_t) { throw std::runtime_error("stop"); });
+    EXPECT_THROW(Encrypt(file), std::runtime_error);
+    EXPECT_TRUE(ReadFile(file) == plain);
+    EXPECT_EQ(folder.Names(), Names{"report.doc"});
 }
 
 TEST_F(FileManagerTest, GivesUpWhenAnotherProgramChangesTheFileMeanwhile) {
