@@ -66,7 +66,6 @@ public:
         AdoptForm(std::move(form));
         return created;
     }
-    QWidget* MainForm() const { return mainForm; }
 
     // The application's own name for the user: the caption of exception
     // reports and the main form's icon text (what a task bar shows). The

@@ -20,23 +20,9 @@
 
 namespace {
 
-constexpr std::size_t SuffixLength = sizeof(LockedSuffix) - 1;
-
 // One line per message, whatever bytes the names in it hold.
 void Report(const std::string& file, const std::string& text) {
     std::fprintf(stderr, "quorvex-cli: %s: %s\n", PrintableText(file).c_str(), PrintableText(text).c_str());
-}
-
-// The name a decrypted file takes: its name without a trailing ".locked",
-// compared byte for byte. A file called just ".locked" has no name left to
-// take and keeps it.
-std::optional<std::string> NameWithoutSuffix(const std::string& path) {
-    if (path.size() < SuffixLength ||
-        path.compare(path.size() - SuffixLength, SuffixLength, LockedSuffix) != 0)
-        return std::nullopt;
-    std::string name = path.substr(0, path.size() - SuffixLength);
-    if (name.empty() || name.back() == '/') return std::nullopt;
-    return name;
 }
 
 // Renames a converted file. Never replaces a file: when the new name is
@@ -115,7 +101,7 @@ private:
     }
 
     std::optional<std::string> NewName(const std::string& path) const {
-        if (!run.encrypt) return NameWithoutSuffix(path);
+        if (!run.encrypt) return NameWithoutLockedSuffix(path);
         // Appended even to a name that ends with the suffix already, so the
         // name always shows how often the file was encrypted.
         if (run.addSuffix) return path + LockedSuffix;

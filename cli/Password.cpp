@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cli/SignalCleanup.h"
+#include "platform/PosixFile.h"
 
 namespace {
 
@@ -64,12 +65,7 @@ std::optional<PasswordProblem> CheckLine(LineResult result, int error, const Pas
 }
 
 void WriteText(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t written = write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
+    WriteAll(fd, text.data(), text.size());  // a prompt that cannot be shown is no reason to stop
 }
 
 std::optional<PasswordProblem> Prompt(int terminal, const char* prompt, Password& password) {

@@ -8,16 +8,12 @@
 
 #include "cli/PrintableText.h"
 #include "cli/SignalCleanup.h"
+#include "platform/PosixFile.h"
 
 namespace {
 
 void WriteToStderr(std::string_view text) {
-    while (!text.empty()) {
-        ssize_t written = write(STDERR_FILENO, text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
+    WriteAll(STDERR_FILENO, text.data(), text.size());
 }
 
 std::size_t TerminalWidth() {

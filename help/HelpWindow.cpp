@@ -9,8 +9,6 @@
 #include <QTextBrowser>
 #include <QToolBar>
 
-#include <algorithm>
-
 HelpWindow::HelpWindow() {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(tr("Help"));
@@ -29,15 +27,15 @@ HelpWindow::HelpWindow() {
     toolBar->setMovable(false);
     toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
-    backAction = toolBar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("&Back"),
+    QAction* backAction = toolBar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("&Back"),
                                     browser, &QTextBrowser::backward);
     backAction->setShortcut(QKeySequence::Back);
     backAction->setEnabled(false);
-    forwardAction = toolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
+    QAction* forwardAction = toolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
                                        tr("&Forward"), browser, &QTextBrowser::forward);
     forwardAction->setShortcut(QKeySequence::Forward);
     forwardAction->setEnabled(false);
-    contentsAction = toolBar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+    QAction* contentsAction = toolBar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                         tr("&Contents"), this, &HelpWindow::ShowContents);
     contentsAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
 

@@ -29,7 +29,4 @@ private slots:
 
 private:
     QTextBrowser* browser;
-    QAction* backAction;
-    QAction* forwardAction;
-    QAction* contentsAction;
 };

@@ -22,7 +22,6 @@
 #include "engine/ConversionFailure.h"
 #include "engine/FileManager.h"
 #include "engine/WindowsPassword.h"
-#include "platform/Exception.h"
 #include "platform/RenameNoReplace.h"
 #include "settings/LockExtension.h"
 #include "settings/RegistryManager.h"
@@ -91,10 +90,8 @@ const QStringList FileChooserFilters = {
 // password was known to be right.
 bool IsPasswordFailure(const ConversionFailure& failure)
 {
-    if (failure.passwordAccepted)
-        return false;
-    return failure.reason == FailureReason::WrongPassword || failure.reason == FailureReason::CannotRead ||
-           failure.reason == FailureReason::None;
+    return !failure.passwordAccepted &&
+           (failure.reason == FailureReason::WrongPassword || failure.reason == FailureReason::CannotRead);
 }
 
 QString Sentence(QString text)
@@ -319,9 +316,8 @@ void TfrmMain::DecryptNamedFile(const QByteArray& path, const QByteArray& passwo
             ShowConversionFailure(path, QStringLiteral("The file was not decrypted: "), DecryptionErrorCaption);
         return;
     }
-    const QByteArray suffix(LockedSuffix);
-    if (path.endsWith(suffix))
-        RenameConvertedFile(path, path.chopped(suffix.size()), QStringLiteral("decrypted"));
+    if (const std::optional<std::string> name = NameWithoutLockedSuffix(path.toStdString()))
+        RenameConvertedFile(path, QByteArray::fromStdString(*name), QStringLiteral("decrypted"));
 }
 
 void TfrmMain::ShowConversionFailure(const QByteArray& path, const QString& text, const QString& caption)
@@ -410,8 +406,6 @@ void TfrmMain::LockedExtMenuClick()
     // A checkable menu entry has flipped its tick before the click arrives,
     // so the tick now shows the state the user asked for; store that.
     const bool on = ui->LockedExtMenu->isChecked();
-    if (!registryManager)
-        throw Exception("The settings cannot be stored: the settings store did not open at start-up");
     registryManager->WriteEntry(LockExtensionEntry, LockExtensionText(on));
 }
 
@@ -425,8 +419,6 @@ void TfrmMain::AboutMenuClick()
 
 void TfrmMain::HelptopicsMenuClick()
 {
-    if (!registryManager)
-        throw Exception("The help cannot be found: the settings store did not open at start-up");
     installationDirectory = QString::fromStdString(registryManager->ReadEntry(InstallationDirectoryEntry));
     // Joined as they are: the directory is stored without a trailing "/".
     Application()->SetHelpFile(installationDirectory + QStringLiteral("/help/Quorvex.html"));

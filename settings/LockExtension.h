@@ -1,7 +1,9 @@
 #pragma once
 
-// The one user setting: whether encrypted files receive the ".locked" suffix.
+// The names the settings are kept under, and the one user setting: whether
+// encrypted files receive the ".locked" suffix.
 
+#include <optional>
 #include <string>
 
 class RegistryManager;
@@ -19,3 +21,8 @@ std::string LockExtensionText(bool on);
 // The setting as a program that never stores it sees it: no entry yet means
 // the product's default, on.
 bool ReadLockExtensionSetting(RegistryManager& registryManager);
+
+// The name a decrypted file takes: the path without a trailing ".locked",
+// compared byte for byte. Nothing when the path does not end so, or when
+// no name would be left (".locked" alone, or "folder/.locked").
+std::optional<std::string> NameWithoutLockedSuffix(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,19 @@ TEST(LockExtensionSetting, IsOnExactlyWhenTheStoredTextIsTRUE) {
         EXPECT_EQ(LockExtensionIsOn(text), on) << '"' << text << '"';
     EXPECT_EQ(LockExtensionText(true), "TRUE");
     EXPECT_EQ(LockExtensionText(false), "FALSE");
+}
+
+TEST(LockExtensionSetting, DecryptedNameDropsOnlyAnExactSuffixAndKeepsAName) {
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        {"report.doc.locked", "report.doc"},
+        {"/home/anna/a.locked.locked", "/home/anna/a.locked"},
+        {"report.doc.LOCKED", std::nullopt},
+        {"report.doc", std::nullopt},
+        {".locked", std::nullopt},              // no name would be left
+        {"/home/anna/.locked", std::nullopt},
+        {"locked", std::nullopt},
+    };
+    for (const auto& [path, name] : cases) EXPECT_EQ(NameWithoutLockedSuffix(path), name) << path;
 }
 
 TEST(LockExtensionSetting, ReadingFollowsTheStoreAndNeverWrites) {
