@@ -23,11 +23,14 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.orvandel.example/")
 # dpkg-shlibdeps (package dpkg-dev) finds the exact Qt and OpenSSL libraries
 # the programs link; without it the package names them by hand.
 find_program(QUORVEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+# Qt loads its display plugins (X11, Wayland) at run time, where
+# dpkg-shlibdeps cannot see them; the window needs one to start.
 if(QUORVEX_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libssl3, libstdc++6, libc6")
+    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), qt6-qpa-plugins, libssl3, libstdc++6, libc6")
 endif()
 # Desktops without a GTK-styled Qt look foreign without it; it is not needed.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-gtk-platformtheme, desktop-file-utils")

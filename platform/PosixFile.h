@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdlib>
 #include <string>
@@ -92,11 +93,45 @@ inline int ReadWholeFile(const std::string& path, std::size_t maxSize, std::stri
     }
 }
 
-// Replaces (or creates) `target` with `content` in one step: a temporary
-// file beside it with the given mode, fsync, rename over it, folder
-// flushed. A reader or a crash sees the old content or the new one, never
-// a part. Gives 0, or the errno of the failure.
-inline int ReplaceFileAtomically(const std::string& target, const std::string& content, mode_t mode) {
+// Creates the folder and every missing folder above it, private to the
+// user. Gives 0, or the errno of the failure (ENOTDIR when something that
+// is no folder is in the way).
+inline int MakePrivateFolders(const std::string& folder) {
+    struct stat info;
+    if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+        if (slash == std::string::npos) break;
+    }
+    if (stat(folder.c_str(), &info) != 0) return errno;
+    return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+// The file a path names once symbolic links are followed, also where the
+// last link dangles (then the file it would create). The path itself when
+// it is no link.
+inline std::string FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0) return path;
+        target.resize(static_cast<std::size_t>(length));
+        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return path;
+}
+
+// Replaces (or creates) the file at `path` with `content` in one step: a
+// temporary file beside it with the given mode, fsync, rename over it,
+// folder flushed. A reader or a crash sees the old content or the new one,
+// never a part. A symbolic link stays a link: its target gets the content.
+// Gives 0, or the errno of the failure; once the new content is in place,
+// a folder that cannot be flushed no longer counts as one.
+inline int ReplaceFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
+    const std::string target = FollowLinks(path);
     std::string temporary = target + ".new-XXXXXX";
     FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
     if (!file.IsOpen()) return errno;
@@ -110,5 +145,6 @@ inline int ReplaceFileAtomically(const std::string& target, const std::string& c
         unlink(temporary.c_str());
         return error;
     }
-    return FlushFolder(FolderOf(target)) ? 0 : errno;
+    FlushFolder(FolderOf(target));
+    return 0;
 }

@@ -1,8 +1,8 @@
 #include "platform/Registry.h"
 #include "platform/PosixFile.h"
+#include "platform/UserFolders.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,21 +65,11 @@ RegistryHive LoadHive(const std::string& path) {
     }
 }
 
-// Creates the folder and any missing folder above it, private to the user as
-// configuration folders should be.
+// Creates the hive's folder and any missing folder above it, private to
+// the user as configuration folders should be.
 void MakeFolders(const std::string& folder) {
-    struct stat info;
-    if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return;
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            throw HiveFileError("the folder " + Quoted(part) + " cannot be created (" +
-                                ErrorText(errno) + ")");
-        if (slash == std::string::npos) break;
-    }
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        throw HiveFileError("the folder " + Quoted(folder) + " cannot be created (" +
-                            ErrorText(ENOTDIR) + ")");
+    if (int error = MakePrivateFolders(folder))
+        throw HiveFileError("the folder " + Quoted(folder) + " cannot be created (" + ErrorText(error) + ")");
 }
 
 // Holds the exclusive lock that serializes changes between processes: each
@@ -110,20 +100,13 @@ void SaveHive(const std::string& path, const RegistryHive& hive) {
     std::string text = hive.Text();
     if (text.size() > MaxHiveSize) FailFile(path, "cannot be written", EFBIG);
 
-    // A hive linked from elsewhere (a dotfiles folder) stays linked: the new
-    // file replaces the link's target, not the link.
-    std::string target = path;
-    struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = realpath(path.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
+    // A hive linked from elsewhere (a dotfiles folder) stays linked, and
+    // keeps the permissions it has.
     mode_t mode = 0600;
-    if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
 
-    if (int error = ReplaceFileAtomically(target, text, mode)) FailFile(path, "cannot be written", error);
+    if (int error = ReplaceFileAtomically(path, text, mode)) FailFile(path, "cannot be written", error);
 }
 
 // Runs one change under the lock on the hive as it is on disk now; the hive
@@ -216,6 +199,10 @@ bool TRegistry::ValueExists(const std::string& name) {
 }
 
 bool TRegistry::DeleteKey(const std::string& key) {
+    return DeleteKey(key, nullptr);
+}
+
+bool TRegistry::DeleteKey(const std::string& key, const DeleteCondition& condition) {
     std::optional<std::string> below = Resolve(key);
     if (!below || below->empty()) return false;
     std::string path = HivePathOf(*below);
@@ -224,7 +211,7 @@ bool TRegistry::DeleteKey(const std::string& key) {
         // Deleting what is not there changes nothing, not even the folders.
         if (!LoadHive(HivePath()).KeyExists(path)) return false;
         ChangeHive([&](RegistryHive& hive) {
-            deleted = hive.DeleteKey(path);
+            deleted = (!condition || condition(hive, path)) && hive.DeleteKey(path);
             return deleted;
         });
     } catch (const HiveFileError& error) {
@@ -315,21 +302,8 @@ std::string TRegistry::ReadString(const std::string& name) {
 }
 
 std::string TRegistry::HivePath() {
-    std::string configHome;
-    // Relative values are to be ignored, as the base directory rules say.
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
-        configHome = xdg;
-    } else {
-        std::string home;
-        if (const char* env = std::getenv("HOME"); env && env[0] == '/')
-            home = env;
-        else if (const passwd* user = getpwuid(getuid()); user && user->pw_dir)
-            home = user->pw_dir;
-        if (home.empty())
-            throw ERegistryException(
-                "Failed to find the settings folder: neither XDG_CONFIG_HOME nor HOME is set");
-        configHome = home + "/.config";
-    }
-    while (configHome.size() > 1 && configHome.back() == '/') configHome.pop_back();
+    const std::string configHome = UserFolder("XDG_CONFIG_HOME", ".config");
+    if (configHome.empty())
+        throw ERegistryException("Failed to find the settings folder: neither XDG_CONFIG_HOME nor HOME is set");
     return configHome + '/' + HiveFolderName + '/' + HiveFileName;
 }

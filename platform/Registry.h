@@ -11,8 +11,10 @@
 // file and the line, and is never overwritten.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Exception.h"
@@ -52,6 +54,11 @@ public:
     // does not exist or is the root. A current key that was deleted stays
     // current, as an open handle does: writing to it then fails.
     bool DeleteKey(const std::string& key);
+    // The same, only when `condition` holds for the key as it is in the
+    // hive at the moment of deleting (tested under the lock, so no change
+    // of another process slips in between); `path` is the key's full path.
+    using DeleteCondition = std::function<bool(const RegistryHive& hive, std::string_view path)>;
+    bool DeleteKey(const std::string& key, const DeleteCondition& condition);
     // The names of the keys directly below the current key, and of its values.
     std::vector<std::string> GetKeyNames();
     std::vector<std::string> GetValueNames();
@@ -68,8 +75,8 @@ public:
 
     // REG_SZ and REG_EXPAND_SZ give their data up to the first NUL; a missing
     // value or one of 0 bytes gives "". Another type raises
-    // "Invalid data type for '<name>'"; a failed read after the size was known
-    // raises "Failed to get data for '<name>'".
+    // "Invalid data type for '<name>'"; a hive that cannot be read or parsed
+    // raises "Failed to get data for '<name>'" with the reason.
     std::string ReadString(const std::string& name);
 
     // The file this registry reads and writes, from the environment of now.

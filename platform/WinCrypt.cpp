@@ -18,7 +18,9 @@
 #include <mutex>
 #include <string>
 
+#include "platform/PosixFile.h"
 #include "platform/Rc4.h"
+#include "platform/UserFolders.h"
 
 namespace {
 
@@ -44,7 +46,9 @@ struct Key {
 };
 
 // Handles are numbers into these tables rather than raw pointers, so a stale
-// or foreign handle is refused instead of touching freed memory.
+// or foreign handle is refused instead of touching freed memory. As with the
+// system's own calls, a handle must not be destroyed while another thread
+// still uses it; the lock only keeps the tables themselves consistent.
 template <typename T>
 class HandleTable {
 public:
@@ -90,23 +94,18 @@ BOOL Fail(DWORD error) {
     return FALSE;
 }
 
+// "" when the user has no home folder to keep it in.
 std::string KeyStoreFolder() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (dataHome && *dataHome == '/') {
-        base = dataHome;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.local/share";
-    }
-    return base + "/quorvex/keys";
+    const std::string dataHome = UserFolder("XDG_DATA_HOME", ".local/share");
+    return dataHome.empty() ? std::string() : dataHome + "/quorvex/keys";
 }
 
 // A container name becomes a file name: plain names stay readable, anything
 // that could escape the folder or clash is written as hex.
 std::string ContainerFileName(LPCSTR container) {
     std::string name = container && *container ? container : "default";
-    bool plain = name != "." && name != "..";
+    // "x-" starts the hex form, so a plain name must not.
+    bool plain = name != "." && name != ".." && name.rfind("x-", 0) != 0;
     for (unsigned char c : name)
         plain = plain && (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == ' ');
     if (plain) return name;
@@ -119,26 +118,19 @@ std::string ContainerFileName(LPCSTR container) {
     return hex;
 }
 
-bool MakeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) return true;
-    }
-}
-
 // Creates the container, failing when it exists already.
 DWORD CreateContainer(const std::string& file) {
-    std::string folder = file.substr(0, file.rfind('/'));
-    if (!MakeFolders(folder)) return NTE_FAIL;
-    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return errno == EEXIST ? NTE_EXISTS : NTE_FAIL;
+    if (MakePrivateFolders(FolderOf(file)) != 0) return NTE_FAIL;
+    FileDescriptor fd(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd.IsOpen()) return errno == EEXIST ? NTE_EXISTS : NTE_FAIL;
     // The container never holds a key: every key is derived from a password
     // for one call. The file only records that the container exists.
     static const char note[] = "Quorvex key container\n";
-    bool written = write(fd, note, sizeof note - 1) == static_cast<ssize_t>(sizeof note - 1);
-    bool closed = close(fd) == 0;
-    return written && closed ? 0 : NTE_FAIL;
+    if (!WriteAll(fd.Get(), note, sizeof note - 1) || !fd.Close()) {
+        unlink(file.c_str());
+        return NTE_FAIL;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -151,13 +143,16 @@ BOOL CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR szProvi
 
     if (dwFlags == CRYPT_VERIFYCONTEXT) {
         // A context without a container, for hashing and session keys only.
-    } else if (dwFlags == CRYPT_NEWKEYSET) {
-        if (DWORD error = CreateContainer(KeyStoreFolder() + "/" + ContainerFileName(szContainer)))
-            return Fail(error);
-    } else if (dwFlags == 0) {
-        std::string file = KeyStoreFolder() + "/" + ContainerFileName(szContainer);
-        struct stat info;
-        if (stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return Fail(NTE_BAD_KEYSET);
+    } else if (dwFlags == CRYPT_NEWKEYSET || dwFlags == 0) {
+        const std::string folder = KeyStoreFolder();
+        if (folder.empty()) return Fail(NTE_FAIL);
+        const std::string file = folder + "/" + ContainerFileName(szContainer);
+        if (dwFlags == CRYPT_NEWKEYSET) {
+            if (DWORD error = CreateContainer(file)) return Fail(error);
+        } else {
+            struct stat info;
+            if (stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return Fail(NTE_BAD_KEYSET);
+        }
     } else {
         return Fail(NTE_BAD_FLAGS);
     }

@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr char PersonalNote[] =
-    "# Added by quorvex-setup for this user; 'quorvex-setup --uninstall' removes it.\n";
-
 bool IsPlain(const std::string& text) {
     if (text.empty()) return false;
     for (char c : text) {
@@ -34,7 +31,7 @@ std::string ReplacedLineStart(const std::string& text, const std::string& key,
     return replaced;
 }
 
-std::string Personal(const std::string& entryTemplate) { return PersonalNote + entryTemplate; }
+std::string Personal(const std::string& entryTemplate) { return AddedBySetupNote + entryTemplate; }
 
 }  // namespace
 
@@ -94,7 +91,7 @@ std::string GnomeFilesScript(const std::string& program) {
            "# Encrypt/Decrypt with Quorvex, in the Scripts menu of GNOME Files.\n"
            "# GNOME Files passes the chosen files' names and runs this in their folder;\n"
            "# Quorvex takes one file, the first, by its full path.\n" +
-           std::string(PersonalNote) +
+           std::string(AddedBySetupNote) +
            "case $1 in\n"
            "  '') exec " + quoted + " ;;\n"
            "  /*) exec " + quoted + " \"$1\" ;;\n"
@@ -102,18 +99,24 @@ std::string GnomeFilesScript(const std::string& program) {
            "esac\n";
 }
 
-std::string PersonalApplicationEntry(const std::string& program, const std::string& iconFile) {
-    std::string entry =
-        ReplacedLineStart(ApplicationEntryTemplate, "Exec=", "quorvex ", DesktopExecArgument(program) + " ");
+namespace {
+
+// An entry of the installation, made to start `program` by its path and to
+// show `iconFile` when it is given.
+std::string PersonalEntry(const std::string& entryTemplate, const std::string& program, const std::string& iconFile) {
+    std::string entry = ReplacedLineStart(entryTemplate, "Exec=", "quorvex ", DesktopExecArgument(program) + " ");
     if (!iconFile.empty()) entry = ReplacedLineStart(entry, "Icon=", "quorvex\n", iconFile + "\n");
     return Personal(entry);
 }
 
+}  // namespace
+
+std::string PersonalApplicationEntry(const std::string& program, const std::string& iconFile) {
+    return PersonalEntry(ApplicationEntryTemplate, program, iconFile);
+}
+
 std::string PersonalServiceMenu(const std::string& program, const std::string& iconFile) {
-    std::string entry =
-        ReplacedLineStart(ServiceMenuTemplate, "Exec=", "quorvex ", DesktopExecArgument(program) + " ");
-    if (!iconFile.empty()) entry = ReplacedLineStart(entry, "Icon=", "quorvex\n", iconFile + "\n");
-    return Personal(entry);
+    return PersonalEntry(ServiceMenuTemplate, program, iconFile);
 }
 
 std::string PersonalNemoAction(const std::string& program) {

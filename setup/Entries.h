@@ -16,6 +16,10 @@ inline constexpr char ApplicationEntryFile[] = "quorvex.desktop";
 inline constexpr char ServiceMenuFile[] = "quorvex-encrypt-decrypt.desktop";
 inline constexpr char NemoActionFile[] = "quorvex-encrypt-decrypt.nemo_action";
 
+// The first line of every file setup writes for a user.
+inline constexpr char AddedBySetupNote[] =
+    "# Added by quorvex-setup for this user; 'quorvex-setup --uninstall' removes it.\n";
+
 // The text as one word of a POSIX shell command line (also what Thunar and
 // Nemo split their commands with).
 std::string ShellQuoted(const std::string& text);

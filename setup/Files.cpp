@@ -32,11 +32,7 @@ std::optional<std::string> ReadSmallFile(const std::string& path) {
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
-    std::string target = path;
-    struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) target = ResolvedPath(path);
-
-    if (int error = ReplaceFileAtomically(target, content, mode)) Fail("Cannot write", path, error);
+    if (int error = ReplaceFileAtomically(path, content, mode)) Fail("Cannot write", path, error);
 }
 
 std::optional<mode_t> FileMode(const std::string& path) {

@@ -48,7 +48,7 @@ Installation InstallationOf(const std::string& setupProgram) {
         throw SetupError("The Quorvex program '" + installation.program +
                          "' is missing. Run the quorvex-setup of a complete installation "
                          "(after 'cmake --install' or 'make install').");
-    if (!ReadSmallFile(installation.HelpDocument()))
+    if (!FileMode(installation.HelpDocument()))
         throw SetupError("The help document '" + installation.HelpDocument() +
                          "' is missing. Run the quorvex-setup of a complete installation "
                          "(after 'cmake --install' or 'make install'), not the one in the "

@@ -2,12 +2,10 @@
 
 #include <vector>
 
+#include "setup/Entries.h"
 #include "setup/Files.h"
 
 namespace {
-
-constexpr char Header[] =
-    "# Added by quorvex-setup for this user; 'quorvex-setup --uninstall' removes it.\n";
 
 std::string Escaped(const std::string& field) {
     std::string escaped;
@@ -104,7 +102,7 @@ Manifest Manifest::Load(const std::string& path) {
 }
 
 void Manifest::Save(const std::string& path) const {
-    std::string text = Header;
+    std::string text = AddedBySetupNote;
     for (const auto& [file, digest] : files) text += Line({"file", digest, file});
     for (const auto& folder : folders) text += Line({"folder", folder});
     if (thunar) text += Line({"thunar", thunar->path, thunar->createdWithDigest});

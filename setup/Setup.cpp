@@ -78,7 +78,7 @@ void PlaceFile(Manifest& manifest, Report& report, const std::string& label,
     bool ours = existing && IsOurs(manifest, path, *existing);
     if (existing && *existing == content) {
         if (ours && FileMode(path) != mode && chmod(path.c_str(), mode) != 0)
-            throw SetupError("Cannot make " + Quoted(path) + " executable");
+            throw SetupError("Cannot set the permissions of " + Quoted(path));
         report.Done(label + ": " + path + " is in place already");
         return;
     }
@@ -220,25 +220,24 @@ void RemoveInstallationDirectory(Manifest& manifest, Report& report) {
     if (recorded == manifest.entries.end()) return;
     const std::string entryKey = EntryKey(InstallationDirectoryEntry);
     TRegistry registry;
-    if (registry.OpenKey(entryKey, false)) {
-        std::optional<std::string> value;
-        try {
-            value = registry.ReadString("Value");
-        } catch (const ERegistryException&) {
-            // Not text any more: someone else's value now.
-        }
-        bool asWritten = value == recorded->second &&
-                         registry.GetValueNames() == std::vector<std::string>{"Value"} &&
-                         registry.GetKeyNames().empty();
-        registry.CloseKey();
-        if (asWritten) {
-            registry.DeleteKey(entryKey);
+    if (registry.KeyExists(entryKey)) {
+        // Only the entry exactly as setup wrote it goes: its one text value,
+        // nothing else below it. Decided under the registry's lock.
+        const std::string& written = recorded->second;
+        const bool removed = registry.DeleteKey(entryKey, [&](const RegistryHive& hive, std::string_view path) {
+            const RegistryValue* value = hive.FindValue(path, "Value");
+            if (!value || value->type != REG_SZ || !hive.SubKeyNames(path).empty() ||
+                hive.ValueNames(path) != std::vector<std::string>{"Value"})
+                return false;
+            const std::string text(value->data.begin(), value->data.end());
+            return text.substr(0, text.find('\0')) == written;
+        });
+        if (removed)
             report.Done(std::string(Help) + ": removed the setting \"InstallationDirectory\"");
-        } else {
+        else
             report.Done(std::string(Help) +
                         ": left the setting \"InstallationDirectory\" as it is: it was changed "
                         "after quorvex-setup wrote it");
-        }
     }
     manifest.entries.erase(recorded);
 }
@@ -255,11 +254,9 @@ void RemoveCreatedKeys(Manifest& manifest) {
     });
     TRegistry registry;
     for (const auto& key : keys) {
-        if (registry.OpenKey(key, false) && registry.GetKeyNames().empty() &&
-            registry.GetValueNames().empty()) {
-            registry.CloseKey();
-            registry.DeleteKey(key);
-        }
+        registry.DeleteKey(key, [](const RegistryHive& hive, std::string_view path) {
+            return hive.SubKeyNames(path).empty() && hive.ValueNames(path).empty();
+        });
         manifest.registryKeys.erase(key);
     }
 }

@@ -441,6 +441,25 @@ TEST_F(RegistryFile, ReadStringGivesTextTypesAndRefusesOthers) {
     EXPECT_EQ(registry.ReadString("Missing"), "");
 }
 
+TEST_F(RegistryFile, ConditionalDeleteDecidesOnTheHiveAsItIsWhenDeleting) {
+    const std::string key = "\\Software\\Orvandel Software\\Sildra";
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(key, true));
+    auto empty = [](const RegistryHive& hive, std::string_view path) {
+        return hive.SubKeyNames(path).empty() && hive.ValueNames(path).empty();
+    };
+    // Another process has put a setting below the key since it was looked at.
+    TRegistry other;
+    ASSERT_TRUE(other.OpenKey(key + "\\LockExtensionEntry", true));
+    other.WriteString("Value", "FALSE");
+
+    EXPECT_FALSE(registry.DeleteKey(key, empty));
+    EXPECT_TRUE(registry.KeyExists(key + "\\LockExtensionEntry"));
+    EXPECT_TRUE(registry.DeleteKey(key + "\\LockExtensionEntry", [](const RegistryHive&, std::string_view) { return true; }));
+    EXPECT_TRUE(registry.DeleteKey(key, empty));
+    EXPECT_FALSE(registry.KeyExists(key));
+}
+
 TEST_F(RegistryFile, DeleteKeyTakesTheKeyAndAllBelowItAndNothingElse) {
     const std::string base = "\\Software\\Orvandel Software\\Sildra";
     TRegistry registry;
